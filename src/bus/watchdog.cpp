@@ -1,0 +1,40 @@
+#include "bus/onchip_registers.h"
+#include "bus/peripherals.h"
+
+namespace sh2 {
+namespace {
+
+constexpr uint8_t kCounterWriteCode = 0x5A;
+constexpr uint8_t kControlWriteCode = 0xA5;
+constexpr uint8_t kTimerEnable = 0x20;  // WTCSR.TME
+
+}  // namespace
+
+void WatchdogWriteWord(SH2Core &core, uint32_t address, uint16_t value) {
+    if (address == reg::RSTCSR_WRITE) {
+        return;
+    }
+    const auto code = static_cast<uint8_t>(value >> 8);
+    const auto data = static_cast<uint8_t>(value);
+    if (code == kCounterWriteCode) {
+        core.watchdogCounterCopy = data;
+    } else if (code == kControlWriteCode) {
+        core.watchdogControlCopy = data;
+        core.watchdogCounterCopy = 0;
+        // The control write both makes and withdraws the exception request.
+        core.exceptionRequest = (data & kTimerEnable) != 0 ? 1 : 0;
+    }
+}
+
+uint8_t WatchdogReadByte(const SH2Core &core, uint32_t address) {
+    switch (address) {
+        case reg::WTCSR:
+            return core.watchdogControlCopy;
+        case reg::WTCNT:
+            return core.watchdogCounterCopy;
+        default:
+            return core.resetControlCopy;
+    }
+}
+
+}  // namespace sh2

@@ -1,0 +1,59 @@
+#include "core/run_loop.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "bus/free_running_timer.h"
+#include "core/interrupts.h"
+#include "core/platform.h"
+
+namespace sh2 {
+
+int32_t RunCycles(SH2Core &core, int32_t target) {
+    core.sliceCycles = 0;
+    core.sliceTarget = target;
+    if (!core.stoppedOnUndefinedOpcode && target > 0) {
+        do {
+            const uint16_t opcode = FetchOpcode(core, core.PC);
+            core.currentOpcode = opcode;
+            OpcodeHandlerTable[opcode](core);
+        } while (core.sliceCycles < core.sliceTarget);
+    }
+    if (core.stoppedOnUndefinedOpcode) {
+        // A stopped core idles: the rest of the slice passes without
+        // instructions, so hosts that wait for the budget to be used up go on.
+        if (target > core.sliceCycles) {
+            core.sliceCycles = target;
+        }
+        UpdateFreeRunningTimer(core, core.sliceCycles);
+        return core.sliceCycles;
+    }
+    UpdateFreeRunningTimer(core, core.sliceCycles);
+    if (core.exceptionRequest != 0) {
+        EnterRequestedException(core);
+        core.exceptionRequest = 0;
+    }
+    if (core.pendingInterrupts.pendingCount != 0) {
+        AcceptInterrupt(core);
+    }
+    return core.sliceCycles;
+}
+
+void UndefinedOpcodeHandler(SH2Core &core) {
+    char text[96];
+    if (!core.isMaster) {
+        std::snprintf(text, sizeof text, "Unknown opcode (slave SH2) @0x%08X: 0x%04X",
+                      static_cast<unsigned>(core.PC), static_cast<unsigned>(core.currentOpcode));
+    } else if (Interrupting != 0) {
+        std::snprintf(text, sizeof text, "Unknown opcode while interrupting (master SH2) @0x%08X: 0x%04X",
+                      static_cast<unsigned>(core.PC), static_cast<unsigned>(core.currentOpcode));
+    } else {
+        std::snprintf(text, sizeof text, "Unknown opcode (master SH2) @0x%08X: 0x%04X",
+                      static_cast<unsigned>(core.PC), static_cast<unsigned>(core.currentOpcode));
+    }
+    ShowModalBox("Error", text, kBoxErrorIcon);
+    core.stoppedOnUndefinedOpcode = true;
+    core.sliceTarget = INT32_MIN;  // ends the slice after this instruction
+}
+
+}  // namespace sh2

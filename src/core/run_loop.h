@@ -1,0 +1,61 @@
+// Running one core for one slice: fetch, dispatch, end-of-slice servicing.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/sh2_core.h"
+#include "isa/opcode_handler.h"
+
+namespace sh2 {
+
+// The opcode at `address`, read straight from the host memory block that
+// address bits 20..27 select (bits 28..31 play no part), by the halfword rule
+// of the blocks (offset = address XOR 2). Bit 0 of the offset is cleared so
+// that an odd PC still reads a whole halfword inside the block.
+inline uint16_t FetchOpcode(const SH2Core &core, uint32_t address) {
+    const uint32_t region = address & 0x0FF00000u;
+    const uint8_t *block;
+    uint32_t offsetMask;
+    if (region == 0) {
+        block = core.memoryBlocks[0];
+        offsetMask = 0x7FFFEu;
+    } else if (region == 0x00200000u) {
+        block = core.memoryBlocks[1];
+        offsetMask = 0x1FFFFEu;
+    } else {
+        block = core.memoryBlocks[2];
+        offsetMask = 0x1FFFFEu;
+    }
+    uint16_t opcode;
+    std::memcpy(&opcode, block + ((address ^ 2u) & offsetMask), sizeof opcode);
+    return opcode;
+}
+
+// Runs instructions while sliceCycles is below `target` (at least one when the
+// target is positive), then advances the free-running timer, enters a
+// requested exception and accepts at most one interrupt. Returns sliceCycles.
+int32_t RunCycles(SH2Core &core, int32_t target);
+
+// Runs the instruction at `address` as a delay slot: the slot's handler runs
+// with PC already at the branch target, and the slot's own step of 2 is taken
+// off again, so PC ends at the target.
+inline void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
+    const uint16_t opcode = FetchOpcode(core, address);
+    core.currentOpcode = opcode;
+    core.inDelaySlot = true;
+    OpcodeHandlerTable[opcode](core);
+    core.inDelaySlot = false;
+    if (!core.stoppedOnUndefinedOpcode) {
+        core.PC -= 2;
+    }
+}
+
+// Shows the "Error" box naming PC and the opcode once, then stops the core:
+// the slice ends at once and no register changes.
+void UndefinedOpcodeHandler(SH2Core &core);
+
+// Makes a core stopped on an undefined opcode run again (from its current PC).
+inline void ClearUndefinedOpcodeStop(SH2Core &core) { core.stoppedOnUndefinedOpcode = false; }
+
+}  // namespace sh2

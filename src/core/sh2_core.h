@@ -1,0 +1,101 @@
+// One emulated SH-2 processor: registers, on-chip register image, on-chip RAM,
+// host bindings, timer and watchdog state, pending interrupts and slice
+// bookkeeping.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+
+#include "sh2_plugin.h"
+
+namespace sh2 {
+
+// SR bits.
+inline constexpr uint32_t kSrT = 0x001;
+inline constexpr uint32_t kSrS = 0x002;
+inline constexpr uint32_t kSrInterruptMask = 0x0F0;
+inline constexpr uint32_t kSrQ = 0x100;
+inline constexpr uint32_t kSrM = 0x200;
+// The bits an instruction loading the whole of SR keeps.
+inline constexpr uint32_t kSrWritableBits = 0x3F3;
+
+inline constexpr uint32_t kOnChipRegisterFileSize = 512;
+inline constexpr uint32_t kOnChipRamSize = 4096;
+
+inline constexpr uint32_t kMaxInterruptLevel = 15;
+
+struct PendingInterruptTable {
+    uint8_t pending[16];  // indexed by level; element 0 is never set
+    uint8_t vector[16];   // vector number of the waiting request of that level
+    uint32_t pendingCount;
+};
+
+struct SH2Core {
+    uint32_t R[16];
+    uint32_t SR;
+    uint32_t GBR;
+    uint32_t VBR;
+    uint32_t MACH;
+    uint32_t MACL;
+    uint32_t PR;
+    uint32_t PC;  // address of the instruction fetched next
+    uint8_t OnChipRegisterFile[kOnChipRegisterFileSize];  // 0xFFFFFE00..0xFFFFFFFF, big-endian
+    uint8_t OnChipRam[kOnChipRamSize];                    // big-endian
+    const uint8_t *memoryBlocks[3];
+    uint8_t isMaster;
+    HostReadByteFn ReadByte;
+    HostReadWordFn ReadWord;
+    HostReadLongFn ReadLong;
+    HostWriteByteFn WriteByte;
+    HostWriteWordFn WriteWord;
+    HostWriteLongFn WriteLong;
+    uint32_t timerPrescalerShift;
+    uint32_t timerPrescalerMask;
+    uint16_t timerPrescalerRemainder;
+    uint16_t OCRA;
+    uint16_t OCRB;
+    uint8_t exceptionRequest;
+    uint8_t watchdogControlCopy;  // read back at WTCSR (0xFFFFFE80)
+    uint8_t watchdogCounterCopy;  // read back at WTCNT (0xFFFFFE81)
+    uint8_t resetControlCopy;     // read back at RSTCSR (0xFFFFFE83)
+    PendingInterruptTable pendingInterrupts;
+    std::ofstream logFile;
+    uint16_t currentOpcode;
+    int32_t sliceCycles;
+
+    // Run-loop bookkeeping.
+    int32_t sliceTarget;  // the loop runs while sliceCycles < sliceTarget
+    bool inDelaySlot;     // an instruction is running as a delay slot
+    // Set when an undefined opcode was met; the core then stays stopped (its
+    // slices run no instruction and count their budget as idle time) until a
+    // reset or, for the master, MasterSH2SetPC.
+    bool stoppedOnUndefinedOpcode;
+};
+
+// Library-wide flag: set when either core accepts an interrupt, cleared by RTE
+// on either core and whenever a core is created. Only the wording of the
+// master's undefined-opcode message depends on it.
+extern uint8_t Interrupting;
+
+// Builds a powered-on core: reads the power-on PC and SP through the host's
+// ReadLong at 0 and 4, fills the register image with its reset values and
+// recreates the core's empty log file. Returns null if storage is exhausted or
+// the record lacks one of its six callbacks or three memory blocks.
+bool HostInterfaceComplete(const SH2HostInterface &host);
+SH2Core *CreateCore(bool isMaster, const SH2HostInterface &host);
+void DestroyCore(SH2Core *core);
+// Manual reset: PC and SP from ReadLong at 8 and 12; see the .cpp for what a
+// reset leaves untouched.
+void ResetCore(SH2Core &core);
+// Fills the register image and on-chip RAM with zeros, then stores the
+// register reset values.
+void FillResetImage(SH2Core &core);
+
+inline const char *LogFileName(bool isMaster) {
+    return isMaster ? "master_sh2_interpreter.log" : "slave_sh2_interpreter.log";
+}
+
+inline void SetT(SH2Core &core, bool t) { core.SR = (core.SR & ~kSrT) | (t ? kSrT : 0u); }
+inline uint32_t GetT(const SH2Core &core) { return core.SR & kSrT; }
+
+}  // namespace sh2

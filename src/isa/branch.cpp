@@ -1,0 +1,77 @@
+// Conditional branches, delayed branches and RTS. Targets are fixed before a
+// delay slot runs; PR is written before it too.
+#include "isa/handler_common.h"
+
+namespace sh2::isa {
+namespace {
+
+using I = Instruction;
+
+template <uint16_t Op>
+uint32_t ConditionalTarget(const SH2Core &core) {
+    return core.PC + 4 + BranchOffset8<Op>;
+}
+
+SH2_HANDLER(BranchIfTrue) {
+    core.PC = GetT(core) != 0 ? ConditionalTarget<Op>(core) : core.PC + 2;
+    core.sliceCycles += 1;
+}
+SH2_HANDLER(BranchIfFalse) {
+    core.PC = GetT(core) == 0 ? ConditionalTarget<Op>(core) : core.PC + 2;
+    core.sliceCycles += 1;
+}
+// A not-taken BT/S costs nothing, a not-taken BF/S 1 cycle.
+SH2_HANDLER(BranchIfTrueDelayed) {
+    if (GetT(core) != 0) {
+        DelayedBranch(core, ConditionalTarget<Op>(core), 1);
+    } else {
+        core.PC += 2;
+    }
+}
+SH2_HANDLER(BranchIfFalseDelayed) {
+    if (GetT(core) == 0) {
+        DelayedBranch(core, ConditionalTarget<Op>(core), 1);
+    } else {
+        Advance(core, 1);
+    }
+}
+
+SH2_HANDLER(Branch) { DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, 2); }
+SH2_HANDLER(BranchSubroutine) {
+    core.PR = core.PC + 4;
+    DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, 2);
+}
+SH2_HANDLER(BranchFar) { DelayedBranch(core, core.PC + 4 + core.R[N<Op>], 2); }
+SH2_HANDLER(BranchSubroutineFar) {
+    const uint32_t target = core.PC + 4 + core.R[N<Op>];
+    core.PR = core.PC + 4;
+    DelayedBranch(core, target, 2);
+}
+SH2_HANDLER(Jump) { DelayedBranch(core, core.R[N<Op>], 2); }
+SH2_HANDLER(JumpSubroutine) {
+    const uint32_t target = core.R[N<Op>];
+    core.PR = core.PC + 4;
+    DelayedBranch(core, target, 2);
+}
+// RTS drops the top two bits of the return address.
+SH2_HANDLER(ReturnFromSubroutine) { DelayedBranch(core, core.PR & 0x3FFFFFFFu, 2); }
+
+constexpr RowHandlers kRows[] = {
+    MakeRow<BranchIfFalse, I::BranchIfFalse>(),
+    MakeRow<BranchIfFalseDelayed, I::BranchIfFalseDelayed>(),
+    MakeRow<BranchIfTrue, I::BranchIfTrue>(),
+    MakeRow<BranchIfTrueDelayed, I::BranchIfTrueDelayed>(),
+    MakeRow<Branch, I::Branch>(),
+    MakeRow<BranchFar, I::BranchFar>(),
+    MakeRow<BranchSubroutine, I::BranchSubroutine>(),
+    MakeRow<BranchSubroutineFar, I::BranchSubroutineFar>(),
+    MakeRow<Jump, I::Jump>(),
+    MakeRow<JumpSubroutine, I::JumpSubroutine>(),
+    MakeRow<ReturnFromSubroutine, I::ReturnFromSubroutine>(),
+};
+
+}  // namespace
+
+RowHandlerList BranchRows() { return {kRows, std::size(kRows)}; }
+
+}  // namespace sh2::isa
