@@ -63,7 +63,8 @@ const FetchCase kFetchCases[] = {
     {0x00250000, 1, 0x050002},
     {0x00200000, 1, 0x000002},
     {0x002FFFFC, 1, 0x0FFFFE},
-    {0x22200000, 1, 0x000002},
+    {0x20200000, 1, 0x000002},
+    {0x22200000, 2, 0x000002},  // bits 20..27 are 0x22, not 0x02
     // Block 2: everything else.
     {0x00100000, 2, 0x100002},
     {0x00300000, 2, 0x100002},
@@ -369,12 +370,15 @@ TEST_F(RunLoop, StoppedCoreEntersNoExceptionOrInterrupt) {
     EXPECT_EQ(core->PC, 0x1000u);
     EXPECT_EQ(core->pendingInterrupts.pendingCount, 1u);
     EXPECT_EQ(core->exceptionRequest, 1);
-    // A reset makes the core run again, from the reset vector.
+    // A reset makes the core run again, from the reset vector. The reset
+    // leaves the exception request standing, so the first slice after it
+    // ends by entering vector 11.
     machine.SetWords(0x1000, {kAddOneR0});
     sh2::ResetCore(*core);
     EXPECT_EQ(sh2::RunCycles(*core, 1), 1);
     EXPECT_EQ(core->R[0], 1u);
-    EXPECT_EQ(core->PC, 0x1002u);
+    EXPECT_EQ(core->PC, 0x3000u);
+    EXPECT_EQ(core->exceptionRequest, 0);
 }
 
 TEST_F(RunLoop, UndefinedOpcodeAfterResetShowsAnotherBox) {
