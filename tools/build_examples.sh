@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Rebuilds the committed SH-2 binaries of examples/ from their sources:
+# C through sh4-linux-gnu-gcc -m4-nofpu -mb -O2 -S, then every assembly file
+# through sh-elf-as --isa=sh2 -big (which refuses any instruction the SH-2
+# lacks) and sh-elf-ld -EB. Run from anywhere; writes examples/bin/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+examples="$root/examples"
+out="$examples/bin"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$out"
+
+cflags=(-m4-nofpu -mb -O2 -S -ffreestanding -fno-builtin -fno-pic -fno-pie
+        -fno-tree-loop-distribute-patterns -fno-stack-protector -fno-asynchronous-unwind-tables
+        -Wall -Wextra -Werror)
+assemble() { sh-elf-as --isa=sh2 -big -o "$2" "$1"; }
+link() { local name=$1; shift; sh-elf-ld -EB -z max-page-size=4096 -T "$examples/sh2.ld" --no-warn-rwx-segments --no-warn-execstack -o "$out/$name.elf" "$@"; }
+
+assemble "$examples/crt0.s" "$work/crt0.o"
+
+build_c() {
+  local name=$1; shift
+  local objects=("$work/crt0.o")
+  for source in "$name" "$@"; do
+    case "$source" in
+      *.s) assemble "$examples/$source" "$work/${source%.s}.o"; objects+=("$work/${source%.s}.o") ;;
+      *)   sh4-linux-gnu-gcc "${cflags[@]}" -I"$examples" -o "$work/$source.s" "$examples/$source.c"
+           assemble "$work/$source.s" "$work/$source.o"; objects+=("$work/$source.o") ;;
+    esac
+  done
+  link "$name" "${objects[@]}"
+}
+
+build_c crc32
+build_c fib
+build_c sort
+build_c onchip_ram
+build_c divu_dma
+build_c timer_irq timer_isr.s
+
+assemble "$examples/selftest.s" "$work/selftest.o"
+link selftest "$work/selftest.o"
+
+ls -l "$out"
