@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -14,6 +15,10 @@
 
 namespace {
 
+// ctest runs test cases in parallel in one directory: every scratch file
+// carries the process id.
+std::string Scratch(const std::string &name) { return std::to_string(getpid()) + "_" + name; }
+
 struct CommandResult {
     std::string output;  // stdout only
     int exitCode = -1;
@@ -23,7 +28,7 @@ struct CommandResult {
 // file whose text is appended to `errors`.
 CommandResult RunCommand(const std::string &command, std::string *errors = nullptr) {
     CommandResult result;
-    const std::string errorFile = "examples_test_stderr.txt";
+    const std::string errorFile = Scratch("stderr.txt");
     FILE *pipe = popen(("timeout 120 " + command + " 2>" + errorFile).c_str(), "r");
     if (!pipe) return result;
     std::array<char, 4096> buffer{};
@@ -96,25 +101,25 @@ TEST(Runner, RawBinaryAtAnAddress) {
     const std::vector<uint8_t> code = {0xE0, 0x2A, 0xD1, 0x02, 0x21, 0x02, 0xAF, 0xFE,
                                        0x00, 0x09, 0x00, 0x09, 0x01, 0x00, 0x00, 0x04};
     {
-        std::ofstream out("raw_program.bin", std::ios::binary);
+        std::ofstream out(Scratch("raw_program.bin"), std::ios::binary);
         out.write(reinterpret_cast<const char *>(code.data()), static_cast<std::streamsize>(code.size()));
     }
-    const CommandResult run = RunCommand(kRunner + " --raw 0x06001000 --max-cycles 1000000 raw_program.bin");
+    const CommandResult run = RunCommand(kRunner + " --raw 0x06001000 --max-cycles 1000000 " + Scratch("raw_program.bin"));
     EXPECT_EQ(run.exitCode, 42);
-    std::remove("raw_program.bin");
+    std::remove(Scratch("raw_program.bin").c_str());
 }
 
 TEST(Runner, CycleLimitEndsAProgramThatNeverExits) {
     const std::vector<uint8_t> code = {0xAF, 0xFE, 0x00, 0x09};  // bra .; nop
     {
-        std::ofstream out("spin.bin", std::ios::binary);
+        std::ofstream out(Scratch("spin.bin"), std::ios::binary);
         out.write(reinterpret_cast<const char *>(code.data()), static_cast<std::streamsize>(code.size()));
     }
     std::string errors;
-    const CommandResult run = RunCommand(kRunner + " --raw 0x06001000 --max-cycles 100000 spin.bin", &errors);
+    const CommandResult run = RunCommand(kRunner + " --raw 0x06001000 --max-cycles 100000 " + Scratch("spin.bin"), &errors);
     EXPECT_EQ(run.exitCode, 124);
     EXPECT_NE(errors.find("cycle limit"), std::string::npos) << errors;
-    std::remove("spin.bin");
+    std::remove(Scratch("spin.bin").c_str());
 }
 
 struct BadInput {
@@ -165,7 +170,7 @@ TEST(Runner, BadInputGivesAClearMessageAndFails) {
     };
     for (const BadInput &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string file = "bad_input.bin";
+        const std::string file = Scratch("bad_input.bin");
         std::remove(file.c_str());
         if (!c.bytes.empty()) {
             std::ofstream out(file, std::ios::binary);

@@ -386,7 +386,7 @@ TEST_F(IsaBranchLoop, BackwardBfsLoopWithTheBodyInTheSlot) {
     EXPECT_EQ(Core().R[2], 0u);
 }
 
-// Branches to themselves get no special treatment: they run until the slice
+// Branches to themselves are not detected or skipped: they run until the slice
 // is used up.
 TEST_F(IsaBranchLoop, BranchesToThemselvesSpinUntilTheSliceEnds) {
     Place(kCodeBase, {0xAFFE, kAddOneR1});  // bra . ; add #1,r1

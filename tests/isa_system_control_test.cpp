@@ -426,7 +426,7 @@ TEST_F(IsaReturnFromException, RteInADelaySlotReturnsWithoutASecondSlot) {
     EXPECT_EQ(sh2::Interrupting, 0);
 }
 
-// TRAPA and RTE build and take apart the same frame: the handler's RTE
+// RTE pops exactly the frame TRAPA pushes: the handler's RTE
 // resumes after the TRAPA with the SR of the trap, running the instruction
 // after the RTE as its slot.
 TEST_F(IsaReturnFromException, ReturnsFromATrap) {

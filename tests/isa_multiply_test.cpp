@@ -336,7 +336,9 @@ TEST_F(IsaMultiplyAccumulateOperands, EveryRegisterPair) {
                 ASSERT_EQ(Core().R[n], e.rnOut) << Hex(e.opcode);
                 ASSERT_EQ(Core().R[m], e.rmOut) << Hex(e.opcode);
                 for (uint32_t i = 0; i < 16; ++i) {
-                    if (i != n && i != m) ASSERT_EQ(Core().R[i], r[i]) << Hex(e.opcode) << " R" << i;
+                    if (i != n && i != m) {
+                        ASSERT_EQ(Core().R[i], r[i]) << Hex(e.opcode) << " R" << i;
+                    }
                 }
             }
         }
