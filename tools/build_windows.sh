@@ -22,8 +22,15 @@ cmake -S . -B "$build_dir" \
   -DSH2_BUILD_BENCHMARKS=OFF \
   -DSH2_BUILD_FUZZERS=OFF \
   -DSH2_SANITIZE=OFF \
-  -DSH2_BUILD_TOOLS=ON
-cmake --build "$build_dir" -j2
+  -DSH2_BUILD_TOOLS=ON \
+  -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$PWD/$build_dir"
+# The DLL and sh2run.exe are runtime artifacts: both land in $build_dir, so
+# sh2run.exe finds the plug-in next to itself.
+cmake --build "$build_dir" -j2 2>&1 | tee "$build_dir/build.log"
+if grep -qi 'warning' "$build_dir/build.log"; then
+  echo "error: the Windows build produced warnings" >&2
+  exit 1
+fi
 
 dll="$build_dir/sh2_interpreter.dll"
 if [ ! -f "$dll" ]; then

@@ -6,15 +6,8 @@
 // SH ELF executable or a raw binary, a vector table, and two memory-mapped
 // ports through which the program prints characters and ends the run.
 //
-// Memory map of the host (bits 28..31 of an address are ignored, as by the
-// instruction fetch):
-//   0x00000000..0x0007FFFF  block 0, 512 KiB
-//   0x00200000..0x002FFFFF  block 1, 1 MiB
-//   any other address       block 2, 2 MiB (0x06000000..0x061FFFFF is its
-//                           natural range; other addresses alias into it)
-//   0x01000000              console port: a byte write prints one character
-//   0x01000004              exit port: a long write ends the run with that
-//                           status
+// The host machine itself (memory map, ports, plug-in loading, ELF loader) is
+// in host_machine.h.
 #include <chrono>
 #include <cerrno>
 #include <cinttypes>
@@ -22,23 +15,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
-#include "sh2_plugin.h"
+#include "host_machine.h"
 
 namespace {
 
-constexpr uint32_t kConsolePort = 0x01000000;
-constexpr uint32_t kExitPort = 0x01000004;
+using namespace sh2host;
 
 constexpr uint32_t kDefaultEntry = 0x06004000;
 constexpr uint32_t kDefaultStackTop = 0x06200000;
@@ -47,273 +32,6 @@ constexpr uint32_t kDefaultSlaveStackTop = 0x061F0000;
 // Exit codes of the runner itself; a program's own status is passed through.
 constexpr int kExitUsage = 125;
 constexpr int kExitCycleLimit = 124;
-
-// ---------------------------------------------------------------------------
-// Memory in the block format: 32-bit words in host byte order, so that the
-// byte at emulated address A is the host byte at A XOR 3 on a little-endian
-// host and the halfword at A is the host halfword at A XOR 2.
-
-constexpr uint32_t kBlockSizes[3] = {0x80000, 0x100000, 0x200000};
-
-struct HostMemory {
-    std::vector<uint32_t> words[3];
-    HostMemory() {
-        for (int i = 0; i < 3; ++i) words[i].assign(kBlockSizes[i] / 4, 0);
-    }
-};
-
-HostMemory *memory = nullptr;
-
-struct PortState {
-    bool exited = false;
-    uint32_t exitStatus = 0;
-    uint64_t consoleBytes = 0;
-};
-PortState ports;
-
-// The block and the word index an address selects, exactly as the fetch does.
-inline uint32_t &WordAt(uint32_t address) {
-    const uint32_t region = address & 0x0FF00000u;
-    if (region == 0) return memory->words[0][(address & 0x7FFFCu) >> 2];
-    if (region == 0x00200000u) return memory->words[1][(address & 0xFFFFCu) >> 2];
-    return memory->words[2][(address & 0x1FFFFCu) >> 2];
-}
-
-// Whether an address lies in the natural range of a block (not an alias).
-bool InsideBlocks(uint32_t address) {
-    const uint32_t a = address & 0x0FFFFFFFu;
-    return a < 0x80000u || (a >= 0x00200000u && a < 0x00300000u) || (a >= 0x06000000u && a < 0x06200000u);
-}
-
-inline unsigned ByteShift(uint32_t address) { return (3u - (address & 3u)) * 8u; }
-
-uint8_t ReadByteAt(uint32_t address) { return static_cast<uint8_t>(WordAt(address) >> ByteShift(address)); }
-
-void WriteByteAt(uint32_t address, uint8_t value) {
-    uint32_t &word = WordAt(address);
-    const unsigned shift = ByteShift(address);
-    word = (word & ~(0xFFu << shift)) | (uint32_t{value} << shift);
-}
-
-uint32_t ReadLongAt(uint32_t address) {
-    if ((address & 3u) == 0) return WordAt(address);
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < 4; ++i) value = (value << 8) | ReadByteAt(address + i);
-    return value;
-}
-
-void WriteLongAt(uint32_t address, uint32_t value) {
-    if ((address & 3u) == 0) {
-        WordAt(address) = value;
-        return;
-    }
-    for (uint32_t i = 0; i < 4; ++i) WriteByteAt(address + i, static_cast<uint8_t>(value >> (24 - 8 * i)));
-}
-
-// The six callbacks.
-uint8_t SH2_FASTCALL HostReadByte(uint32_t address) { return ReadByteAt(address); }
-
-uint16_t SH2_FASTCALL HostReadWord(uint32_t address) {
-    return static_cast<uint16_t>((ReadByteAt(address) << 8) | ReadByteAt(address + 1));
-}
-
-uint32_t SH2_FASTCALL HostReadLong(uint32_t address) { return ReadLongAt(address); }
-
-void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
-    if (address == kConsolePort) {
-        std::fputc(static_cast<int>(value & 0xFF), stdout);
-        ++ports.consoleBytes;
-        return;
-    }
-    WriteByteAt(address, static_cast<uint8_t>(value));
-}
-
-void SH2_FASTCALL HostWriteWord(uint32_t address, uint32_t value) {
-    WriteByteAt(address, static_cast<uint8_t>(value >> 8));
-    WriteByteAt(address + 1, static_cast<uint8_t>(value));
-}
-
-void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
-    if (address == kExitPort) {
-        if (!ports.exited) {
-            ports.exited = true;
-            ports.exitStatus = value;
-        }
-        return;
-    }
-    WriteLongAt(address, value);
-}
-
-bool quietMessages = false;
-
-void SH2_CDECL HostShowMessage(const char *text, uint32_t /*colour*/) {
-    if (!quietMessages) std::fprintf(stderr, "[plugin] %s\n", text);
-}
-
-// ---------------------------------------------------------------------------
-// The plug-in, loaded at run time.
-
-struct Plugin {
-    using InitFn = uint8_t(SH2_CDECL *)(const SH2HostInterface *);
-    using VoidFn = void(SH2_CDECL *)();
-    using RunFn = int32_t(SH2_CDECL *)(int32_t);
-    using RequestFn = void(SH2_CDECL *)(uint32_t, uint32_t);
-    using SetPcFn = void(SH2_CDECL *)(uint32_t);
-
-    InitFn InitSH2Plugin = nullptr;
-    VoidFn DeInitPlugin = nullptr;
-    VoidFn DisplayPluginInfo = nullptr;
-    VoidFn SetupPlugin = nullptr;
-    RunFn SH2RunCycles = nullptr;
-    VoidFn ResetMasterSH2 = nullptr;
-    VoidFn ResetSlaveSH2 = nullptr;
-    VoidFn SlaveSH2On = nullptr;
-    VoidFn SlaveSH2Off = nullptr;
-    RequestFn MasterSH2InterruptRequest = nullptr;
-    RequestFn SlaveSH2InterruptRequest = nullptr;
-    VoidFn MasterSH2InputCaptureSignal = nullptr;
-    VoidFn SlaveSH2InputCaptureSignal = nullptr;
-    SetPcFn MasterSH2SetPC = nullptr;
-
-#if defined(_WIN32)
-    HMODULE handle = nullptr;
-    void *Symbol(const char *name) { return reinterpret_cast<void *>(GetProcAddress(handle, name)); }
-    ~Plugin() {
-        if (handle) FreeLibrary(handle);
-    }
-#else
-    void *handle = nullptr;
-    void *Symbol(const char *name) { return dlsym(handle, name); }
-    ~Plugin() {
-        if (handle) dlclose(handle);
-    }
-#endif
-
-    template <typename Fn>
-    bool Bind(Fn &fn, const char *name, std::string &error) {
-        void *symbol = Symbol(name);
-        if (!symbol) {
-            error = std::string("the plug-in does not export ") + name;
-            return false;
-        }
-        fn = reinterpret_cast<Fn>(symbol);
-        return true;
-    }
-
-    bool Load(const std::string &path, std::string &error) {
-#if defined(_WIN32)
-        handle = LoadLibraryA(path.c_str());
-        if (!handle) {
-            error = "cannot load the plug-in " + path + " (error " + std::to_string(GetLastError()) + ")";
-            return false;
-        }
-#else
-        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            const char *reason = dlerror();
-            error = "cannot load the plug-in " + path + ": " + (reason ? reason : "unknown error");
-            return false;
-        }
-#endif
-        return Bind(InitSH2Plugin, "InitSH2Plugin", error) && Bind(DeInitPlugin, "DeInitPlugin", error) &&
-               Bind(DisplayPluginInfo, "DisplayPluginInfo", error) && Bind(SetupPlugin, "SetupPlugin", error) &&
-               Bind(SH2RunCycles, "SH2RunCycles", error) && Bind(ResetMasterSH2, "ResetMasterSH2", error) &&
-               Bind(ResetSlaveSH2, "ResetSlaveSH2", error) && Bind(SlaveSH2On, "SlaveSH2On", error) &&
-               Bind(SlaveSH2Off, "SlaveSH2Off", error) &&
-               Bind(MasterSH2InterruptRequest, "MasterSH2InterruptRequest", error) &&
-               Bind(SlaveSH2InterruptRequest, "SlaveSH2InterruptRequest", error) &&
-               Bind(MasterSH2InputCaptureSignal, "MasterSH2InputCaptureSignal", error) &&
-               Bind(SlaveSH2InputCaptureSignal, "SlaveSH2InputCaptureSignal", error) &&
-               Bind(MasterSH2SetPC, "MasterSH2SetPC", error);
-    }
-};
-
-// ---------------------------------------------------------------------------
-// Program images.
-
-struct LoadedImage {
-    uint32_t entry = 0;
-    bool hasEntry = false;
-    bool coversVectorTable = false;  // the image brings its own vectors
-};
-
-uint32_t BigEndian32(const uint8_t *p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-uint16_t BigEndian16(const uint8_t *p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-
-// Copies `size` bytes to emulated memory at `address` (`data` null: zeros).
-bool StoreBytes(uint32_t address, const uint8_t *data, uint64_t size, LoadedImage &image, std::string &error) {
-    if (size == 0) return true;
-    const uint64_t last = uint64_t{address} + size - 1;
-    if (last > 0xFFFFFFFFu || !InsideBlocks(address) || !InsideBlocks(static_cast<uint32_t>(last)) ||
-        ((address ^ static_cast<uint32_t>(last)) & 0x0FF00000u) != 0) {
-        char text[128];
-        std::snprintf(text, sizeof text, "image bytes 0x%08" PRIX32 "..0x%08" PRIX64 " lie outside the host memory blocks",
-                      address, last);
-        error = text;
-        return false;
-    }
-    for (uint64_t i = 0; i < size; ++i) WriteByteAt(address + static_cast<uint32_t>(i), data ? data[i] : 0);
-    if ((address & 0x0FFFFFFFu) < 16) image.coversVectorTable = true;
-    return true;
-}
-
-bool LoadElf(const std::vector<uint8_t> &file, LoadedImage &image, std::string &error) {
-    if (file.size() < 52) {
-        error = "truncated ELF header";
-        return false;
-    }
-    if (file[4] != 1) {
-        error = "not a 32-bit ELF file";
-        return false;
-    }
-    if (file[5] != 2) {
-        error = "little-endian ELF: SH-2 images must be big-endian (link with -EB)";
-        return false;
-    }
-    const uint8_t *h = file.data();
-    if (BigEndian16(h + 18) != 42) {
-        error = "not an SH ELF file (machine " + std::to_string(BigEndian16(h + 18)) + ")";
-        return false;
-    }
-    if (BigEndian16(h + 16) != 2) {
-        error = "not an executable ELF file (link it first)";
-        return false;
-    }
-    const uint32_t phoff = BigEndian32(h + 28);
-    const uint16_t phentsize = BigEndian16(h + 42);
-    const uint16_t phnum = BigEndian16(h + 44);
-    if (phnum == 0 || phentsize < 32 || uint64_t{phoff} + uint64_t{phnum} * phentsize > file.size()) {
-        error = "bad ELF program header table";
-        return false;
-    }
-    bool loadedAny = false;
-    for (uint16_t i = 0; i < phnum; ++i) {
-        const uint8_t *ph = h + phoff + uint64_t{i} * phentsize;
-        if (BigEndian32(ph) != 1) continue;  // PT_LOAD only
-        const uint32_t offset = BigEndian32(ph + 4);
-        const uint32_t paddr = BigEndian32(ph + 12);
-        const uint32_t filesz = BigEndian32(ph + 16);
-        const uint32_t memsz = BigEndian32(ph + 20);
-        if (filesz > memsz || uint64_t{offset} + filesz > file.size()) {
-            error = "ELF segment " + std::to_string(i) + " runs past the end of the file";
-            return false;
-        }
-        if (!StoreBytes(paddr, h + offset, filesz, image, error) ||
-            !StoreBytes(paddr + filesz, nullptr, memsz - filesz, image, error)) {
-            return false;
-        }
-        loadedAny = loadedAny || memsz != 0;
-    }
-    if (!loadedAny) {
-        error = "the ELF file has no loadable segment";
-        return false;
-    }
-    image.entry = BigEndian32(h + 24);
-    image.hasEntry = true;
-    return true;
-}
 
 // ---------------------------------------------------------------------------
 // Command line.
@@ -478,12 +196,11 @@ int main(int argc, char **argv) {
     }
     quietMessages = !options.verbose;
 
-    std::ifstream input(options.program, std::ios::binary);
-    if (!input) return Fail("cannot open " + options.program);
-    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> file;
+    if (!ReadFile(options.program, file)) return Fail("cannot open " + options.program);
 
     HostMemory hostMemory;
-    memory = &hostMemory;
+    UseMemory(&hostMemory);
     LoadedImage image;
     const bool isElf = file.size() >= 4 && file[0] == 0x7F && file[1] == 'E' && file[2] == 'L' && file[3] == 'F';
     if (options.rawAddress) {
@@ -511,17 +228,7 @@ int main(int argc, char **argv) {
     const std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath(argv[0]) : options.pluginPath;
     if (!plugin.Load(pluginPath, error)) return Fail(error);
 
-    SH2HostInterface host{};
-    host.ReadByte = HostReadByte;
-    host.ReadWord = HostReadWord;
-    host.ReadLong = HostReadLong;
-    host.WriteByte = HostWriteByte;
-    host.WriteWord = HostWriteWord;
-    host.WriteLong = HostWriteLong;
-    host.MemoryBlock0 = hostMemory.words[0].data();
-    host.MemoryBlock1 = hostMemory.words[1].data();
-    host.MemoryBlock2 = hostMemory.words[2].data();
-    host.ShowMessage = HostShowMessage;
+    SH2HostInterface host = MakeHostInterface(hostMemory);
     if (!plugin.InitSH2Plugin(&host)) {
         plugin.DeInitPlugin();
         return Fail("the plug-in failed to initialise");

@@ -64,65 +64,15 @@ void OnChipWriteByte(SH2Core &core, uint32_t address, uint8_t value);
 void OnChipWriteWord(SH2Core &core, uint32_t address, uint16_t value);
 void OnChipWriteLong(SH2Core &core, uint32_t address, uint32_t value);
 
-inline uint8_t BusReadByte(SH2Core &core, uint32_t address) {
-    if (address >= kOnChipRegisterBase) {
-        return OnChipReadByte(core, address);
-    }
-    if (address >= kOnChipRamBase) {
-        return core.OnChipRam[address & kRamMask];
-    }
-    return static_cast<uint8_t>(core.ReadByte(address));
-}
-
-inline uint16_t BusReadWord(SH2Core &core, uint32_t address) {
-    if (address >= kOnChipRegisterBase) {
-        return LoadBigEndian16(core.OnChipRegisterFile, address, kRegisterFileMask);
-    }
-    if (address >= kOnChipRamBase) {
-        return LoadBigEndian16(core.OnChipRam, address, kRamMask);
-    }
-    return static_cast<uint16_t>(core.ReadWord(address));
-}
-
-inline uint32_t BusReadLong(SH2Core &core, uint32_t address) {
-    if (address >= kOnChipRegisterBase) {
-        return LoadBigEndian32(core.OnChipRegisterFile, address, kRegisterFileMask);
-    }
-    if (address >= kOnChipRamBase) {
-        return LoadBigEndian32(core.OnChipRam, address, kRamMask);
-    }
-    return core.ReadLong(address);
-}
-
-inline void BusWriteByte(SH2Core &core, uint32_t address, uint8_t value) {
-    if (address >= kOnChipRegisterBase) {
-        OnChipWriteByte(core, address, value);
-    } else if (address >= kOnChipRamBase) {
-        core.OnChipRam[address & kRamMask] = value;
-    } else if (address < kHostWriteLimit) {
-        core.WriteByte(address, value);
-    }
-}
-
-inline void BusWriteWord(SH2Core &core, uint32_t address, uint16_t value) {
-    if (address >= kOnChipRegisterBase) {
-        OnChipWriteWord(core, address, value);
-    } else if (address >= kOnChipRamBase) {
-        StoreBigEndian16(core.OnChipRam, address, kRamMask, value);
-    } else if (address < kHostWriteLimit) {
-        core.WriteWord(address, value);
-    }
-}
-
-inline void BusWriteLong(SH2Core &core, uint32_t address, uint32_t value) {
-    if (address >= kOnChipRegisterBase) {
-        OnChipWriteLong(core, address, value);
-    } else if (address >= kOnChipRamBase) {
-        StoreBigEndian32(core.OnChipRam, address, kRamMask, value);
-    } else if (address < kHostWriteLimit) {
-        core.WriteLong(address, value);
-    }
-}
+// The six data accesses of the instructions. They are out of line on purpose:
+// every one of the tens of thousands of specialised handlers calls them, and
+// one shared copy keeps the handlers small.
+uint8_t BusReadByte(SH2Core &core, uint32_t address);
+uint16_t BusReadWord(SH2Core &core, uint32_t address);
+uint32_t BusReadLong(SH2Core &core, uint32_t address);
+void BusWriteByte(SH2Core &core, uint32_t address, uint8_t value);
+void BusWriteWord(SH2Core &core, uint32_t address, uint16_t value);
+void BusWriteLong(SH2Core &core, uint32_t address, uint32_t value);
 
 // Reading and writing the register image directly (no side effects), for
 // the peripherals.

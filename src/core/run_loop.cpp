@@ -9,9 +9,18 @@
 
 namespace sh2 {
 
+namespace {
+
+// The largest budget a slice runs with: far enough below INT32_MAX that the
+// last step of a slice (at most 12 cycles) cannot overflow sliceCycles.
+constexpr int32_t kLargestSliceTarget = INT32_MAX - 256;
+
+}  // namespace
+
 int32_t RunCycles(SH2Core &core, int32_t target) {
     core.sliceCycles = 0;
-    core.sliceTarget = target;
+    core.sliceTarget = target < kLargestSliceTarget ? target : kLargestSliceTarget;
+    core.freeRunLength = 0;
     if (!core.stoppedOnUndefinedOpcode && target > 0) {
         do {
             const uint16_t opcode = FetchOpcode(core, core.PC);
@@ -37,6 +46,17 @@ int32_t RunCycles(SH2Core &core, int32_t target) {
         AcceptInterrupt(core);
     }
     return core.sliceCycles;
+}
+
+void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
+    const uint16_t opcode = FetchOpcode(core, address);
+    core.currentOpcode = opcode;
+    core.inDelaySlot = true;
+    OpcodeHandlerTable[opcode](core);
+    core.inDelaySlot = false;
+    if (!core.stoppedOnUndefinedOpcode) {
+        core.PC -= 2;
+    }
 }
 
 void UndefinedOpcodeHandler(SH2Core &core) {

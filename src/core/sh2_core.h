@@ -70,6 +70,10 @@ struct SH2Core {
     // slices run no instruction and count their budget as idle time) until a
     // reset or, for the master, MasterSH2SetPC.
     bool stoppedOnUndefinedOpcode;
+    // The run of not-taken BT/S instructions (the one instruction that costs
+    // no cycles) that the slice is in: its length, and sliceCycles during it.
+    uint32_t freeRunLength;
+    int32_t freeRunCycles;
 };
 
 // Library-wide flag: set when either core accepts an interrupt, cleared by RTE

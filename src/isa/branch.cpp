@@ -20,11 +20,34 @@ SH2_HANDLER(BranchIfFalse) {
     core.PC = GetT(core) == 0 ? ConditionalTarget<Op>(core) : core.PC + 2;
     core.sliceCycles += 1;
 }
+// A walk of 2^27 not-taken BT/S in a row, with no cycle spent in between,
+// has passed every fetch position (bits 28..31 of PC play no part in the
+// fetch) and would repeat itself for ever, the slice never reaching its
+// budget. At that point the rest of the budget passes as idle time and the
+// slice ends as usual. A BT/S run as a delay slot does not count: its branch
+// has spent cycles.
+constexpr uint32_t kEndlessFreeRun = uint32_t{1} << 27;
+
+void CountFreeInstruction(SH2Core &core) {
+    if (core.inDelaySlot) {
+        return;
+    }
+    if (core.freeRunLength == 0 || core.freeRunCycles != core.sliceCycles) {
+        core.freeRunLength = 0;
+        core.freeRunCycles = core.sliceCycles;
+    }
+    if (++core.freeRunLength == kEndlessFreeRun) {
+        core.freeRunLength = 0;
+        core.sliceCycles = core.sliceTarget;
+    }
+}
+
 // A not-taken BT/S costs nothing, a not-taken BF/S 1 cycle.
 SH2_HANDLER(BranchIfTrueDelayed) {
     if (GetT(core) != 0) {
         DelayedBranch(core, ConditionalTarget<Op>(core), 1);
     } else {
+        CountFreeInstruction(core);
         core.PC += 2;
     }
 }

@@ -113,6 +113,7 @@ struct RowHandlerList {
     size_t count;
 };
 RowHandlerList DataTransferRows();
+RowHandlerList DataTransferConstantRows();
 RowHandlerList ArithmeticRows();
 RowHandlerList LogicRows();
 RowHandlerList BranchRows();

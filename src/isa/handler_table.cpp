@@ -39,8 +39,10 @@ static_assert([] {
 // The specialised handlers of every row, indexed by instruction.
 std::array<const OpcodeHandler *, kDecodeRowCount> CollectRowHandlers() {
     std::array<const OpcodeHandler *, kDecodeRowCount> byInstruction{};
-    const RowHandlerList groups[] = {isa::DataTransferRows(), isa::ArithmeticRows(), isa::LogicRows(),
-                                     isa::BranchRows(),       isa::SystemControlRows(), isa::MultiplyRows()};
+    const RowHandlerList groups[] = {isa::DataTransferRows(), isa::DataTransferConstantRows(),
+                                     isa::ArithmeticRows(),    isa::LogicRows(),
+                                     isa::BranchRows(),        isa::SystemControlRows(),
+                                     isa::MultiplyRows()};
     for (const RowHandlerList &group : groups) {
         for (size_t i = 0; i < group.count; ++i) {
             byInstruction[static_cast<size_t>(group.rows[i].instruction)] = group.rows[i].handlers;

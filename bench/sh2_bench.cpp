@@ -1,0 +1,296 @@
+// Speed of the SH-2 interpreter plug-in, measured the way a host sees it: the
+// plug-in is loaded at run time and driven through its exports by the same
+// host machine as sh2run. In the same run the bundled programs' C code is
+// timed natively, so the slowdown is a ratio of two figures taken together.
+//
+// Figures:
+//   Emulated/<program>     whole program, slices of 10,000 cycles: emulated
+//                          instructions and cycles per second
+//   Native/<program>       the same C compiled for this machine
+//   SliceLength/<N>        2,000,000 cycles of CRC-32 work in slices of N
+//   BuildHandlerTable      building the 65,536-entry handler table
+// A summary against the speed goals follows the table.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host_machine.h"
+#include "isa/opcode_handler.h"
+#include "sh2_plugin.h"
+
+extern "C" int crc32_main(void);
+extern "C" int fib_main(void);
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kSliceCycles = 10000;
+constexpr uint32_t kStackTop = 0x06200000;
+
+// ---------------------------------------------------------------------------
+// Output of the native builds: kept, so that it can be checked against the
+// emulated run's.
+std::string nativeOutput;
+
+}  // namespace
+
+extern "C" void examples_put_char(char c) { nativeOutput.push_back(c); }
+
+namespace {
+
+struct Program {
+    const char *name;
+    int (*nativeMain)();
+};
+const Program kPrograms[] = {{"crc32", crc32_main}, {"fib", fib_main}};
+
+// ---------------------------------------------------------------------------
+// The emulated machine: one program image, reloaded before every run.
+
+struct Machine {
+    std::vector<uint8_t> elf;
+    sh2host::HostMemory memory;
+    sh2host::Plugin plugin;
+    std::string output;
+    bool ready = false;
+    std::string error;
+
+    bool Prepare(const std::string &program) {
+        if (!plugin.Load(SH2_BENCH_PLUGIN, error)) return false;
+        if (!sh2host::ReadFile(std::string(SH2_BENCH_EXAMPLES) + "/" + program + ".elf", elf)) {
+            error = "cannot read " + program + ".elf";
+            return false;
+        }
+        ready = true;
+        return true;
+    }
+
+    // Fresh memory, the program and its vectors; the plug-in initialised.
+    bool Start(uint8_t(SH2_CDECL *init)(const SH2HostInterface *)) {
+        for (auto &block : memory.words) std::fill(block.begin(), block.end(), 0u);
+        sh2host::UseMemory(&memory);
+        sh2host::ports = {};
+        sh2host::ports.console = nullptr;
+        sh2host::quietMessages = true;
+        sh2host::LoadedImage image;
+        if (!sh2host::LoadElf(elf, image, error)) return false;
+        sh2host::WriteLongAt(0, image.entry);
+        sh2host::WriteLongAt(4, kStackTop);
+        sh2host::WriteLongAt(8, image.entry);
+        sh2host::WriteLongAt(12, kStackTop);
+        const SH2HostInterface host = sh2host::MakeHostInterface(memory);
+        return init(&host) != 0;
+    }
+};
+
+// Runs the started machine to its exit; returns the master's cycles.
+uint64_t RunToExit(int32_t(SH2_CDECL *run)(int32_t), int32_t slice) {
+    uint64_t cycles = 0;
+    while (!sh2host::ports.exited && cycles < 10'000'000'000ull) {
+        cycles += static_cast<uint64_t>(run(slice));
+    }
+    return cycles;
+}
+
+// ---------------------------------------------------------------------------
+// Instructions per run, counted once with the library linked in statically:
+// every handler of its table is wrapped by one that counts, delay slots
+// included. The plug-in loaded at run time has its own, untouched table.
+
+sh2::OpcodeHandler wrappedHandlers[sh2::kOpcodeCount];
+uint64_t countedInstructions = 0;
+
+void CountingHandler(sh2::SH2Core &core) {
+    ++countedInstructions;
+    wrappedHandlers[core.currentOpcode](core);
+}
+
+uint64_t CountInstructions(Machine &machine) {
+    std::memcpy(wrappedHandlers, sh2::OpcodeHandlerTable, sizeof wrappedHandlers);
+    for (auto &handler : sh2::OpcodeHandlerTable) handler = CountingHandler;
+    countedInstructions = 0;
+    uint64_t count = 0;
+    if (machine.Start(InitSH2Plugin)) {
+        RunToExit(SH2RunCycles, kSliceCycles);
+        count = countedInstructions;
+    }
+    DeInitPlugin();
+    std::memcpy(sh2::OpcodeHandlerTable, wrappedHandlers, sizeof wrappedHandlers);
+    return count;
+}
+
+// ---------------------------------------------------------------------------
+// Results kept for the summary.
+
+struct Figures {
+    double instructionsPerSecond = 0;
+    double cyclesPerSecond = 0;
+    double secondsPerRun = 0;
+};
+std::map<std::string, Figures> emulated;
+std::map<std::string, double> nativeSecondsPerRun;
+std::map<int64_t, double> secondsPerMillionCycles;
+double tableBuildSeconds = 0;
+
+void Emulated(benchmark::State &state, const Program &program) {
+    Machine machine;
+    if (!machine.Prepare(program.name)) {
+        state.SkipWithError(machine.error.c_str());
+        return;
+    }
+    const uint64_t instructions = CountInstructions(machine);
+    uint64_t cycles = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const bool started = machine.Start(machine.plugin.InitSH2Plugin);
+        state.ResumeTiming();
+        const auto begin = Clock::now();
+        cycles = started ? RunToExit(machine.plugin.SH2RunCycles, kSliceCycles) : 0;
+        seconds += std::chrono::duration<double>(Clock::now() - begin).count();
+        state.PauseTiming();
+        machine.plugin.DeInitPlugin();
+        if (!started || !sh2host::ports.exited) {
+            state.SkipWithError("the program did not run to its exit");
+            state.ResumeTiming();
+            break;
+        }
+        state.ResumeTiming();
+    }
+    const double runs = static_cast<double>(state.iterations());
+    state.counters["instr/s"] =
+        benchmark::Counter(static_cast<double>(instructions), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["cycles/s"] =
+        benchmark::Counter(static_cast<double>(cycles), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["instructions"] = static_cast<double>(instructions);
+    if (runs > 0 && seconds > 0) {
+        emulated[program.name] = {static_cast<double>(instructions) * runs / seconds,
+                                  static_cast<double>(cycles) * runs / seconds, seconds / runs};
+    }
+}
+
+void Native(benchmark::State &state, const Program &program) {
+    double seconds = 0;
+    for (auto _ : state) {
+        nativeOutput.clear();
+        const auto begin = Clock::now();
+        benchmark::DoNotOptimize(program.nativeMain());
+        seconds += std::chrono::duration<double>(Clock::now() - begin).count();
+    }
+    if (state.iterations() > 0) nativeSecondsPerRun[program.name] = seconds / static_cast<double>(state.iterations());
+}
+
+// The per-slice cost of SH2RunCycles: the same 2,000,000 cycles of CRC-32
+// work (from the start of the program) in slices of N.
+constexpr int64_t kSliceWorkCycles = 2'000'000;
+
+void SliceLength(benchmark::State &state) {
+    const auto slice = static_cast<int32_t>(state.range(0));
+    Machine machine;
+    if (!machine.Prepare("crc32")) {
+        state.SkipWithError(machine.error.c_str());
+        return;
+    }
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        machine.Start(machine.plugin.InitSH2Plugin);
+        state.ResumeTiming();
+        const auto begin = Clock::now();
+        int64_t cycles = 0;
+        while (cycles < kSliceWorkCycles) cycles += machine.plugin.SH2RunCycles(slice);
+        seconds += std::chrono::duration<double>(Clock::now() - begin).count();
+        state.PauseTiming();
+        machine.plugin.DeInitPlugin();
+        state.ResumeTiming();
+    }
+    state.counters["slices"] = static_cast<double>((kSliceWorkCycles + slice - 1) / slice);
+    if (state.iterations() > 0) {
+        secondsPerMillionCycles[slice] = seconds / static_cast<double>(state.iterations()) / 2.0;
+    }
+}
+
+void BuildHandlerTable(benchmark::State &state) {
+    static sh2::OpcodeHandler scratch[sh2::kOpcodeCount];
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto begin = Clock::now();
+        sh2::BuildOpcodeHandlerTable(scratch);
+        benchmark::ClobberMemory();
+        seconds += std::chrono::duration<double>(Clock::now() - begin).count();
+    }
+    if (state.iterations() > 0) tableBuildSeconds = seconds / static_cast<double>(state.iterations());
+}
+
+// Registered for every program: the emulated run, its native twin.
+const bool kRegistered = [] {
+    for (const Program &program : kPrograms) {
+        benchmark::RegisterBenchmark((std::string("Emulated/") + program.name).c_str(), Emulated, program)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("Native/") + program.name).c_str(), Native, program)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark("SliceLength", SliceLength)
+        ->Arg(100)
+        ->Arg(1000)
+        ->Arg(10000)
+        ->Arg(1000000)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BuildHandlerTable", BuildHandlerTable)->Unit(benchmark::kMillisecond);
+    return true;
+}();
+
+const char *Verdict(bool met) { return met ? "met" : "NOT met"; }
+
+void PrintSummary() {
+    std::printf("\nSummary (slices of %d cycles)\n", kSliceCycles);
+    const double goals[] = {300e6, 200e6};
+    for (size_t i = 0; i < std::size(kPrograms); ++i) {
+        const std::string name = kPrograms[i].name;
+        if (!emulated.count(name)) continue;
+        const Figures &f = emulated[name];
+        std::printf("  %-6s %7.1f M instructions/s (goal %.0f M: %s), %7.1f M cycles/s", name.c_str(),
+                    f.instructionsPerSecond / 1e6, goals[i] / 1e6, Verdict(f.instructionsPerSecond >= goals[i]),
+                    f.cyclesPerSecond / 1e6);
+        if (nativeSecondsPerRun.count(name) && nativeSecondsPerRun[name] > 0) {
+            std::printf(", %.1f times slower than native (%.3f ms emulated, %.3f ms native)",
+                        f.secondsPerRun / nativeSecondsPerRun[name], f.secondsPerRun * 1e3,
+                        nativeSecondsPerRun[name] * 1e3);
+        }
+        std::printf("\n");
+    }
+    if (secondsPerMillionCycles.count(1000000)) {
+        const double reference = secondsPerMillionCycles[1000000];
+        std::printf("  per-slice overhead against slices of 1,000,000 cycles:");
+        for (int64_t slice : {100, 1000, 10000}) {
+            if (!secondsPerMillionCycles.count(slice)) continue;
+            const double overhead = (secondsPerMillionCycles[slice] - reference) / secondsPerMillionCycles[slice];
+            const double perSlice = (secondsPerMillionCycles[slice] - reference) / (1e6 / slice);
+            std::printf("  %lld: %.1f%% (%.0f ns a slice)", static_cast<long long>(slice), overhead * 100, perSlice * 1e9);
+            if (slice == 10000) std::printf(" [goal < 5%%: %s]", Verdict(overhead < 0.05));
+        }
+        std::printf("\n");
+    }
+    if (tableBuildSeconds > 0) {
+        std::printf("  handler table build: %.3f ms (goal < 5 ms: %s)\n", tableBuildSeconds * 1e3,
+                    Verdict(tableBuildSeconds < 5e-3));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    (void)kRegistered;
+    PrintSummary();
+    return 0;
+}

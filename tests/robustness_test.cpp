@@ -1,0 +1,347 @@
+// Hostile inputs: code, cycle budgets, register values and memory contents that
+// a well-behaved program would not produce. The library must stay inside its
+// memory, return from every slice and keep its costs bounded. The fuzz targets
+// in fuzz/ try the same things at random; the cases here are the ones worth
+// pinning down.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "bus/memory.h"
+#include "bus/onchip_registers.h"
+#include "core/interrupts.h"
+#include "core/run_loop.h"
+#include "core/sh2_core.h"
+#include "test_host.h"
+
+using namespace sh2test;
+
+// The instrumented, unoptimised sanitizer build runs some 2 million
+// instructions a second: tests that need hundreds of millions are left to the
+// optimised build there.
+#if defined(__SANITIZE_ADDRESS__)
+#define SH2_UNDER_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SH2_UNDER_SANITIZER 1
+#endif
+#endif
+
+namespace {
+
+// The most cycles one step of the run loop can add: RTE (4) with TRAPA (8) in
+// its delay slot. A branch that runs as a delay slot adds only its own cost
+// and runs no slot of its own.
+constexpr int32_t kLongestStep = 12;
+
+constexpr uint16_t kNop = 0x0009;
+constexpr uint16_t kRte = 0x002B;
+constexpr uint16_t kTrapa20 = 0xC320;      // TRAPA #0x20
+constexpr uint16_t kBraItself = 0xAFFE;    // BRA to its own address
+constexpr uint16_t kBtsNotTaken = 0x8D00;  // BT/S, not taken while T is 0
+
+class Robustness : public ::testing::Test {
+protected:
+    void SetUp() override {
+        machine.Reset();
+        machine.recording = false;
+        MakeCore(core, true, 0x1000, 0x7F000);
+    }
+
+    // Every register pointing at plain host memory, so that no store of the
+    // instruction under test reaches an on-chip register.
+    void CalmRegisters(uint32_t sr) {
+        for (int i = 0; i < 15; ++i) core->R[i] = 0x00002000u + 0x100u * i;
+        core->R[15] = 0x0007F000;
+        core->SR = sr;
+        core->GBR = 0x00003000;
+        core->VBR = 0;
+        core->MACH = core->MACL = 0;
+        core->PR = 0x00004000;
+        core->exceptionRequest = 0;
+        core->pendingInterrupts = {};
+        sh2::ClearUndefinedOpcodeStop(*core);
+    }
+
+    // Runs a one-cycle slice at 0x1000 holding `first` and `second`.
+    int32_t OneStep(uint16_t first, uint16_t second, uint32_t sr) {
+        machine.SetWords(0x1000, {first, second});
+        CalmRegisters(sr);
+        core->PC = 0x1000;
+        return sh2::RunCycles(*core, 1);
+    }
+
+    TestMachine &machine = TestMachine::Get();
+    CoreHandle core;
+};
+
+// ---------------------------------------------------------------------------
+// Slice length
+
+// Every opcode, with T clear and set: as the instruction of the step with the
+// costliest instruction (TRAPA) behind it as a possible delay slot, and as the
+// delay slot of the costliest delayed branch (RTE). No step costs more than
+// kLongestStep cycles, and that bound is reached.
+TEST_F(Robustness, NoStepCostsMoreThanTheLongestInstructionWithItsSlot) {
+    int32_t longest = 0;
+    for (uint32_t opcode = 0; opcode < 0x10000; ++opcode) {
+        for (uint32_t sr : {0x000u, 0x001u}) {
+            const auto op = static_cast<uint16_t>(opcode);
+            const int32_t asInstruction = OneStep(op, kTrapa20, sr);
+            const int32_t asSlot = OneStep(kRte, op, sr);
+            ASSERT_GE(asInstruction, 1) << std::hex << opcode;
+            ASSERT_LE(asInstruction, kLongestStep) << std::hex << opcode;
+            ASSERT_LE(asSlot, kLongestStep) << std::hex << opcode;
+            longest = std::max({longest, asInstruction, asSlot});
+        }
+        machine.boxes.clear();
+    }
+    EXPECT_EQ(longest, kLongestStep);
+}
+
+// Random code, random budgets: a slice of N > 0 cycles executes at least N and
+// less than N + kLongestStep cycles.
+TEST_F(Robustness, SliceOfRandomCodeEndsWithinTheLongestStepOfItsBudget) {
+    uint32_t state = 0x12345678;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int round = 0; round < 200; ++round) {
+        for (uint32_t address = 0x1000; address < 0x1400; address += 2) {
+            machine.SetWord(address, static_cast<uint16_t>(next()));
+        }
+        CalmRegisters(next() & 0x3F3);
+        core->PC = 0x1000 + (next() & 0x3FE);
+        for (int slice = 0; slice < 50; ++slice) {
+            const int32_t target = static_cast<int32_t>(next() % 300) + 1;
+            const int32_t executed = sh2::RunCycles(*core, target);
+            ASSERT_GE(executed, target) << "round " << round;
+            ASSERT_LT(executed, target + kLongestStep) << "round " << round;
+            if (core->stoppedOnUndefinedOpcode || core->PC - 0x1000 >= 0x400) {
+                // Back into the random code after an undefined opcode or a
+                // jump elsewhere.
+                sh2::ClearUndefinedOpcodeStop(*core);
+                core->PC = 0x1000 + (next() & 0x3FE);
+            }
+        }
+        machine.boxes.clear();
+    }
+}
+
+// A budget of INT32_MAX must not overflow the signed cycle count: a loop of
+// RTE with TRAPA in its slot (12 cycles a step, everything in on-chip RAM)
+// runs until the count is within one step of the top and returns it.
+TEST_F(Robustness, LargestBudgetDoesNotOverflowTheCycleCount) {
+#if defined(SH2_UNDER_SANITIZER)
+    GTEST_SKIP() << "179 million instructions: run by the optimised build";
+#endif
+    machine.SetWords(0x1000, {kRte, kTrapa20});
+    core->VBR = 0xC0000000;
+    sh2::BusWriteLong(*core, 0xC0000000 + 4 * 0x20, 0x1002);  // TRAPA's vector: behind the RTE
+    core->R[15] = 0xC0000800;
+    sh2::BusWriteLong(*core, 0xC0000800, 0x1000);  // the frame RTE pops first
+    sh2::BusWriteLong(*core, 0xC0000804, 0);
+    core->PC = 0x1000;
+    const int32_t executed = sh2::RunCycles(*core, INT32_MAX);
+    EXPECT_GT(executed, INT32_MAX - 256);
+    EXPECT_EQ(core->PC, 0x1000u);
+    EXPECT_EQ(core->R[15], 0xC0000800u);
+    EXPECT_TRUE(machine.boxes.empty());
+}
+
+TEST_F(Robustness, NegativeAndZeroBudgetsRunNothing) {
+    machine.SetWords(0x1000, {kNop});
+    for (int32_t target : {0, -1, -12, INT32_MIN}) {
+        core->PC = 0x1000;
+        EXPECT_EQ(sh2::RunCycles(*core, target), 0) << target;
+        EXPECT_EQ(core->PC, 0x1000u) << target;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Delay slots
+
+// A BRA to itself whose delay slot is again a BRA to itself: the slot's branch
+// acts as a plain jump, computed (like any slot instruction's PC) from the
+// outer branch's target, and runs no slot of its own, so nothing nests. Each
+// step costs 2 + 2 and lands on 0x1000 again.
+TEST_F(Robustness, ChainOfBranchesToThemselvesInDelaySlotsStaysFlat) {
+    for (uint32_t address = 0x1000; address < 0x1010; address += 2) {
+        machine.SetWord(address, kBraItself);
+    }
+    core->PC = 0x1000;
+    const int32_t executed = sh2::RunCycles(*core, 40000);
+    EXPECT_EQ(executed, 40000);
+    EXPECT_EQ(core->PC, 0x1000u);
+    EXPECT_TRUE(machine.boxes.empty());
+}
+
+// Every delayed branch in the slot of every delayed branch: each step ends
+// with one slot run, inside the step's cycle bound.
+TEST_F(Robustness, DelayedBranchInTheSlotOfEveryDelayedBranchIsBounded) {
+    const uint16_t branches[] = {0xAFFE, 0xA000, 0xB7FF, 0x0123, 0x0203, 0x432B, 0x450B, kRte, 0x000B, 0x8D80, 0x8F7F};
+    for (uint16_t outer : branches) {
+        for (uint16_t inner : branches) {
+            for (uint32_t sr : {0x000u, 0x001u}) {
+                const int32_t executed = OneStep(outer, inner, sr);
+                EXPECT_GE(executed, 1) << std::hex << outer << " " << inner;
+                EXPECT_LE(executed, kLongestStep) << std::hex << outer << " " << inner;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Fetch at odd addresses and at the ends of the blocks
+
+// The blocks of the test machine are exactly their minimum sizes, so in the
+// sanitizer build any fetch past an end is reported. An odd PC fetches the
+// halfword of the even address below it.
+TEST_F(Robustness, FetchAtOddAddressesAndAtTheLastBytesOfEachBlock) {
+    struct Case {
+        uint32_t address;
+        uint32_t even;  // where the halfword lives in emulated memory
+    };
+    const Case cases[] = {
+        {0x0007FFFF, 0x0007FFFE}, {0x0007FFFE, 0x0007FFFE}, {0x0007FFFD, 0x0007FFFC},
+        {0x002FFFFF, 0x002FFFFE}, {0x002FFFFD, 0x002FFFFC}, {0x061FFFFF, 0x061FFFFE},
+        {0x001FFFFF, 0x061FFFFE}, {0x0FFFFFFF, 0x061FFFFE}, {0xFFFFFFFF, 0x061FFFFE},
+        {0x00000001, 0x00000000}, {0x00000003, 0x00000002}, {0xC0000FFF, 0x00000FFE},
+    };
+    uint16_t value = 0x1111;
+    for (const Case &c : cases) {
+        machine.SetWord(c.even, value);
+        EXPECT_EQ(sh2::FetchOpcode(*core, c.address), value) << std::hex << c.address;
+        value = static_cast<uint16_t>(value + 0x1111);
+    }
+}
+
+// Instructions at the last halfword of each block, at odd PCs and with
+// delay slots past the end: execution wraps inside the block.
+TEST_F(Robustness, RunningAtTheEndsOfTheBlocksWrapsInsideThem) {
+    for (uint32_t last : {0x0007FFFEu, 0x002FFFFEu, 0x061FFFFEu}) {
+        for (uint32_t pc : {last, last + 1}) {
+            machine.SetWord(last, kNop);
+            core->PC = pc;
+            EXPECT_EQ(sh2::RunCycles(*core, 1), 1);
+            EXPECT_EQ(core->PC, pc + 2);
+            // A BRA at the end: its slot lies past the block's end and is
+            // fetched by the usual rule for that address.
+            machine.SetWord(last, kBraItself);
+            machine.SetWord(last + 2, kNop);
+            core->PC = pc;
+            EXPECT_EQ(sh2::RunCycles(*core, 1), 3) << std::hex << pc;
+            EXPECT_EQ(core->PC, pc);
+        }
+    }
+    EXPECT_TRUE(machine.boxes.empty());
+}
+
+// ---------------------------------------------------------------------------
+// Instructions that cost nothing
+
+// Fills every block with one halfword, after the core has read its vectors.
+void FillAllBlocks(TestMachine &machine, uint16_t value) {
+    for (uint32_t a = 0; a < TestMachine::kBlock0Size; a += 2) machine.SetWord(a, value);
+    for (uint32_t a = 0; a < TestMachine::kBlock1Size; a += 2) machine.SetWord(0x00200000 + a, value);
+    for (uint32_t a = 0; a < TestMachine::kBlock2Size; a += 2) machine.SetWord(0x06000000 + a, value);
+}
+
+// A not-taken BT/S costs no cycles. With nothing else in memory the walk would
+// never end; once it has passed every fetch position (2^27 instructions: bits
+// 28..31 of PC play no part in the fetch) the slice's budget passes as idle
+// time, and the slice ends with its usual servicing.
+TEST_F(Robustness, EndlessWalkOfFreeInstructionsEndsTheSlice) {
+    FillAllBlocks(machine, kBtsNotTaken);
+    core->SR = 0;  // T clear, interrupt mask 0
+    core->PC = 0x1000;
+    // The slice's servicing still happens: a pending interrupt is accepted
+    // (its vector, read from the same memory, is 0x8D008D00).
+    sh2::RequestInterrupt(*core, 64, 5);
+    EXPECT_EQ(sh2::RunCycles(*core, 100), 100);
+    EXPECT_EQ(core->PC, 0x8D008D00u);
+    EXPECT_EQ((core->SR >> 4) & 0xF, 5u);
+    EXPECT_TRUE(machine.boxes.empty());
+}
+
+// A walk of free instructions that does end, a little short of 2^27
+// instructions, is run to its end: the instruction behind it runs.
+TEST_F(Robustness, LongWalkOfFreeInstructionsRunsToItsEnd) {
+    FillAllBlocks(machine, kBtsNotTaken);
+    // 0x00200000 is the only address whose region selects block 1 between
+    // 0x00300000 and the next such address, 0x10200000.
+    machine.SetWord(0x00200000, kNop);
+    core->SR = 0;
+    core->PC = 0x00300000;
+    EXPECT_EQ(sh2::RunCycles(*core, 1), 1);
+    EXPECT_EQ(core->PC, 0x10200002u);
+}
+
+// ---------------------------------------------------------------------------
+// DMA
+
+uint64_t dmaReads = 0;
+uint64_t dmaWrites = 0;
+uint8_t SH2_FASTCALL CountingReadByte(uint32_t) { return ++dmaReads, 0x5A; }
+uint16_t SH2_FASTCALL CountingReadWord(uint32_t) { return ++dmaReads, 0x5A5A; }
+uint32_t SH2_FASTCALL CountingReadLong(uint32_t) { return ++dmaReads, 0; }
+void SH2_FASTCALL CountingWriteByte(uint32_t, uint32_t) { ++dmaWrites; }
+void SH2_FASTCALL CountingWriteWord(uint32_t, uint32_t) { ++dmaWrites; }
+void SH2_FASTCALL CountingWriteLong(uint32_t, uint32_t) { ++dmaWrites; }
+
+class CountingHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestMachine::Get().Reset();
+        SH2HostInterface host = TestMachine::Get().Interface();
+        host.ReadByte = CountingReadByte;
+        host.ReadWord = CountingReadWord;
+        host.ReadLong = CountingReadLong;
+        host.WriteByte = CountingWriteByte;
+        host.WriteWord = CountingWriteWord;
+        host.WriteLong = CountingWriteLong;
+        core = sh2::CreateCore(true, host);
+        ASSERT_NE(core, nullptr);
+        dmaReads = dmaWrites = 0;
+    }
+    void TearDown() override { sh2::DestroyCore(core); }
+
+    // Starts channel 0 with the given count register and control word.
+    void RunChannel0(uint32_t tcr, uint32_t chcr) {
+        sh2::BusWriteLong(*core, sh2::reg::SAR0, 0x06000000);
+        sh2::BusWriteLong(*core, sh2::reg::DAR0, 0x06100000);
+        sh2::BusWriteLong(*core, sh2::reg::TCR0, tcr);
+        sh2::BusWriteLong(*core, sh2::reg::DMAOR, 1);
+        sh2::BusWriteLong(*core, sh2::reg::CHCR0, chcr);
+    }
+
+    sh2::SH2Core *core = nullptr;
+};
+
+// The largest count, 2^24 - 1 one-byte units (the top byte of TCR is
+// ignored): exactly one read and one write per unit, nothing else.
+TEST_F(CountingHost, HugeDmaCountCostsTwoHostCallsPerUnit) {
+    RunChannel0(0xFFFFFFFF, 0x5001);  // SM and DM increment, bytes, DE
+    EXPECT_EQ(dmaReads, 0xFFFFFFu);
+    EXPECT_EQ(dmaWrites, 0xFFFFFFu);
+    EXPECT_EQ(sh2::ImageLong(*core, sh2::reg::TCR0), 0u);
+    EXPECT_EQ(sh2::ImageLong(*core, sh2::reg::SAR0), 0x06000000u + 0xFFFFFFu);
+    EXPECT_NE(sh2::ImageLong(*core, sh2::reg::CHCR0) & 2u, 0u);
+}
+
+// Sixteen-byte units: four reads and four writes per unit; a count of zero
+// is no transfer at all, not 2^24 units.
+TEST_F(CountingHost, DmaCallsAreProportionalToTheCountOnly) {
+    RunChannel0(0xAB000100, 0x0C01);  // 16-byte units, addresses fixed
+    EXPECT_EQ(dmaReads, 4u * 0x100);
+    EXPECT_EQ(dmaWrites, 4u * 0x100);
+    dmaReads = dmaWrites = 0;
+    RunChannel0(0xFF000000, 0x5C01);
+    EXPECT_EQ(dmaReads + dmaWrites, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,210 @@
+#include "host_machine.h"
+
+#include <cinttypes>
+#include <fstream>
+#include <iterator>
+
+namespace sh2host {
+
+PortState ports;
+bool quietMessages = false;
+
+namespace {
+
+HostMemory *memory = nullptr;
+
+// The block and the word index an address selects, exactly as the fetch does.
+uint32_t &WordAt(uint32_t address) {
+    const uint32_t region = address & 0x0FF00000u;
+    if (region == 0) return memory->words[0][(address & 0x7FFFCu) >> 2];
+    if (region == 0x00200000u) return memory->words[1][(address & 0xFFFFCu) >> 2];
+    return memory->words[2][(address & 0x1FFFFCu) >> 2];
+}
+
+unsigned ByteShift(uint32_t address) { return (3u - (address & 3u)) * 8u; }
+
+}  // namespace
+
+void UseMemory(HostMemory *selected) { memory = selected; }
+
+bool InsideBlocks(uint32_t address) {
+    const uint32_t a = address & 0x0FFFFFFFu;
+    return a < 0x80000u || (a >= 0x00200000u && a < 0x00300000u) || (a >= 0x06000000u && a < 0x06200000u);
+}
+
+uint8_t ReadByteAt(uint32_t address) { return static_cast<uint8_t>(WordAt(address) >> ByteShift(address)); }
+
+void WriteByteAt(uint32_t address, uint8_t value) {
+    uint32_t &word = WordAt(address);
+    const unsigned shift = ByteShift(address);
+    word = (word & ~(0xFFu << shift)) | (uint32_t{value} << shift);
+}
+
+uint32_t ReadLongAt(uint32_t address) {
+    if ((address & 3u) == 0) return WordAt(address);
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < 4; ++i) value = (value << 8) | ReadByteAt(address + i);
+    return value;
+}
+
+void WriteLongAt(uint32_t address, uint32_t value) {
+    if ((address & 3u) == 0) {
+        WordAt(address) = value;
+        return;
+    }
+    for (uint32_t i = 0; i < 4; ++i) WriteByteAt(address + i, static_cast<uint8_t>(value >> (24 - 8 * i)));
+}
+
+namespace {
+
+// The six callbacks. Aligned halfwords are read and written whole.
+uint8_t SH2_FASTCALL HostReadByte(uint32_t address) { return ReadByteAt(address); }
+
+uint16_t SH2_FASTCALL HostReadWord(uint32_t address) {
+    if ((address & 1u) == 0) return static_cast<uint16_t>(WordAt(address) >> ((address & 2u) != 0 ? 0 : 16));
+    return static_cast<uint16_t>((ReadByteAt(address) << 8) | ReadByteAt(address + 1));
+}
+
+uint32_t SH2_FASTCALL HostReadLong(uint32_t address) { return ReadLongAt(address); }
+
+void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
+    if (address == kConsolePort) {
+        if (ports.console != nullptr) std::fputc(static_cast<int>(value & 0xFF), ports.console);
+        ++ports.consoleBytes;
+        return;
+    }
+    WriteByteAt(address, static_cast<uint8_t>(value));
+}
+
+void SH2_FASTCALL HostWriteWord(uint32_t address, uint32_t value) {
+    if ((address & 1u) == 0) {
+        uint32_t &word = WordAt(address);
+        const unsigned shift = (address & 2u) != 0 ? 0 : 16;
+        word = (word & ~(0xFFFFu << shift)) | ((value & 0xFFFFu) << shift);
+        return;
+    }
+    WriteByteAt(address, static_cast<uint8_t>(value >> 8));
+    WriteByteAt(address + 1, static_cast<uint8_t>(value));
+}
+
+void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
+    if (address == kExitPort) {
+        if (!ports.exited) {
+            ports.exited = true;
+            ports.exitStatus = value;
+        }
+        return;
+    }
+    WriteLongAt(address, value);
+}
+
+void SH2_CDECL HostShowMessage(const char *text, uint32_t /*colour*/) {
+    if (!quietMessages) std::fprintf(stderr, "[plugin] %s\n", text);
+}
+
+}  // namespace
+
+SH2HostInterface MakeHostInterface(HostMemory &hostMemory) {
+    SH2HostInterface host{};
+    host.ReadByte = HostReadByte;
+    host.ReadWord = HostReadWord;
+    host.ReadLong = HostReadLong;
+    host.WriteByte = HostWriteByte;
+    host.WriteWord = HostWriteWord;
+    host.WriteLong = HostWriteLong;
+    host.MemoryBlock0 = hostMemory.words[0].data();
+    host.MemoryBlock1 = hostMemory.words[1].data();
+    host.MemoryBlock2 = hostMemory.words[2].data();
+    host.ShowMessage = HostShowMessage;
+    return host;
+}
+
+namespace {
+
+uint32_t BigEndian32(const uint8_t *p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+uint16_t BigEndian16(const uint8_t *p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+
+}  // namespace
+
+bool StoreBytes(uint32_t address, const uint8_t *data, uint64_t size, LoadedImage &image, std::string &error) {
+    if (size == 0) return true;
+    const uint64_t last = uint64_t{address} + size - 1;
+    if (last > 0xFFFFFFFFu || !InsideBlocks(address) || !InsideBlocks(static_cast<uint32_t>(last)) ||
+        ((address ^ static_cast<uint32_t>(last)) & 0x0FF00000u) != 0) {
+        char text[128];
+        std::snprintf(text, sizeof text, "image bytes 0x%08" PRIX32 "..0x%08" PRIX64 " lie outside the host memory blocks",
+                      address, last);
+        error = text;
+        return false;
+    }
+    for (uint64_t i = 0; i < size; ++i) WriteByteAt(address + static_cast<uint32_t>(i), data ? data[i] : 0);
+    if ((address & 0x0FFFFFFFu) < 16) image.coversVectorTable = true;
+    return true;
+}
+
+bool LoadElf(const std::vector<uint8_t> &file, LoadedImage &image, std::string &error) {
+    if (file.size() < 52) {
+        error = "truncated ELF header";
+        return false;
+    }
+    if (file[4] != 1) {
+        error = "not a 32-bit ELF file";
+        return false;
+    }
+    if (file[5] != 2) {
+        error = "little-endian ELF: SH-2 images must be big-endian (link with -EB)";
+        return false;
+    }
+    const uint8_t *h = file.data();
+    if (BigEndian16(h + 18) != 42) {
+        error = "not an SH ELF file (machine " + std::to_string(BigEndian16(h + 18)) + ")";
+        return false;
+    }
+    if (BigEndian16(h + 16) != 2) {
+        error = "not an executable ELF file (link it first)";
+        return false;
+    }
+    const uint32_t phoff = BigEndian32(h + 28);
+    const uint16_t phentsize = BigEndian16(h + 42);
+    const uint16_t phnum = BigEndian16(h + 44);
+    if (phnum == 0 || phentsize < 32 || uint64_t{phoff} + uint64_t{phnum} * phentsize > file.size()) {
+        error = "bad ELF program header table";
+        return false;
+    }
+    bool loadedAny = false;
+    for (uint16_t i = 0; i < phnum; ++i) {
+        const uint8_t *ph = h + phoff + uint64_t{i} * phentsize;
+        if (BigEndian32(ph) != 1) continue;  // PT_LOAD only
+        const uint32_t offset = BigEndian32(ph + 4);
+        const uint32_t paddr = BigEndian32(ph + 12);
+        const uint32_t filesz = BigEndian32(ph + 16);
+        const uint32_t memsz = BigEndian32(ph + 20);
+        if (filesz > memsz || uint64_t{offset} + filesz > file.size()) {
+            error = "ELF segment " + std::to_string(i) + " runs past the end of the file";
+            return false;
+        }
+        if (!StoreBytes(paddr, h + offset, filesz, image, error) ||
+            !StoreBytes(paddr + filesz, nullptr, memsz - filesz, image, error)) {
+            return false;
+        }
+        loadedAny = loadedAny || memsz != 0;
+    }
+    if (!loadedAny) {
+        error = "the ELF file has no loadable segment";
+        return false;
+    }
+    image.entry = BigEndian32(h + 24);
+    image.hasEntry = true;
+    return true;
+}
+
+bool ReadFile(const std::string &path, std::vector<uint8_t> &contents) {
+    std::ifstream input(path, std::ios::binary);
+    if (!input) return false;
+    contents.assign(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
+    return true;
+}
+
+}  // namespace sh2host
