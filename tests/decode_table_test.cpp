@@ -202,7 +202,8 @@ TEST(DecodeOracle, RowsAreDisjointAndCountAsExpected) {
         for (size_t row = 0; row < sh2::kDecodeRowCount; ++row) {
             const sh2::OpcodePattern &pattern = sh2::DecodePatternTable[row];
             if ((opcode & pattern.mask) == pattern.match) {
-                rows += " " + RowText(static_cast<int>(row));
+                rows += ' ';
+                rows += RowText(static_cast<int>(row));
                 ++matches;
             }
         }

@@ -313,7 +313,9 @@ protected:
             }
         };
         for (int i = 0; i < 16; ++i) {
-            field("R" + std::to_string(i), core.R[i], c.final.r[i]);
+            std::string name = "R";
+            name += std::to_string(i);
+            field(name, core.R[i], c.final.r[i]);
         }
         bit("T", core.SR & sh2::kSrT, c.final.t);
         bit("Q", (core.SR & sh2::kSrQ) >> 8, c.final.q);

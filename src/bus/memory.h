@@ -64,15 +64,47 @@ void OnChipWriteByte(SH2Core &core, uint32_t address, uint8_t value);
 void OnChipWriteWord(SH2Core &core, uint32_t address, uint16_t value);
 void OnChipWriteLong(SH2Core &core, uint32_t address, uint32_t value);
 
-// The six data accesses of the instructions. They are out of line on purpose:
-// every one of the tens of thousands of specialised handlers calls them, and
-// one shared copy keeps the handlers small.
-uint8_t BusReadByte(SH2Core &core, uint32_t address);
-uint16_t BusReadWord(SH2Core &core, uint32_t address);
-uint32_t BusReadLong(SH2Core &core, uint32_t address);
-void BusWriteByte(SH2Core &core, uint32_t address, uint8_t value);
-void BusWriteWord(SH2Core &core, uint32_t address, uint16_t value);
-void BusWriteLong(SH2Core &core, uint32_t address, uint32_t value);
+// The six data accesses of the instructions. The host's share (everything
+// below 0xC0000000, of which writes only below 0x40000000) is one compare and
+// the callback, inline; the on-chip windows are out of line, so that the tens
+// of thousands of specialised handlers stay small.
+uint8_t OnChipBusReadByte(SH2Core &core, uint32_t address);
+uint16_t OnChipBusReadWord(SH2Core &core, uint32_t address);
+uint32_t OnChipBusReadLong(SH2Core &core, uint32_t address);
+void OnChipBusWriteByte(SH2Core &core, uint32_t address, uint8_t value);
+void OnChipBusWriteWord(SH2Core &core, uint32_t address, uint16_t value);
+void OnChipBusWriteLong(SH2Core &core, uint32_t address, uint32_t value);
+
+inline uint8_t BusReadByte(SH2Core &core, uint32_t address) {
+    return address < kOnChipRamBase ? static_cast<uint8_t>(core.ReadByte(address)) : OnChipBusReadByte(core, address);
+}
+inline uint16_t BusReadWord(SH2Core &core, uint32_t address) {
+    return address < kOnChipRamBase ? static_cast<uint16_t>(core.ReadWord(address)) : OnChipBusReadWord(core, address);
+}
+inline uint32_t BusReadLong(SH2Core &core, uint32_t address) {
+    return address < kOnChipRamBase ? core.ReadLong(address) : OnChipBusReadLong(core, address);
+}
+inline void BusWriteByte(SH2Core &core, uint32_t address, uint8_t value) {
+    if (address < kHostWriteLimit) {
+        core.WriteByte(address, value);
+    } else if (address >= kOnChipRamBase) {
+        OnChipBusWriteByte(core, address, value);
+    }
+}
+inline void BusWriteWord(SH2Core &core, uint32_t address, uint16_t value) {
+    if (address < kHostWriteLimit) {
+        core.WriteWord(address, value);
+    } else if (address >= kOnChipRamBase) {
+        OnChipBusWriteWord(core, address, value);
+    }
+}
+inline void BusWriteLong(SH2Core &core, uint32_t address, uint32_t value) {
+    if (address < kHostWriteLimit) {
+        core.WriteLong(address, value);
+    } else if (address >= kOnChipRamBase) {
+        OnChipBusWriteLong(core, address, value);
+    }
+}
 
 // Reading and writing the register image directly (no side effects), for
 // the peripherals.

@@ -48,17 +48,6 @@ int32_t RunCycles(SH2Core &core, int32_t target) {
     return core.sliceCycles;
 }
 
-void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
-    const uint16_t opcode = FetchOpcode(core, address);
-    core.currentOpcode = opcode;
-    core.inDelaySlot = true;
-    OpcodeHandlerTable[opcode](core);
-    core.inDelaySlot = false;
-    if (!core.stoppedOnUndefinedOpcode) {
-        core.PC -= 2;
-    }
-}
-
 void UndefinedOpcodeHandler(SH2Core &core) {
     char text[96];
     if (!core.isMaster) {

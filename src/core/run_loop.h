@@ -40,7 +40,16 @@ int32_t RunCycles(SH2Core &core, int32_t target);
 // Runs the instruction at `address` as a delay slot: the slot's handler runs
 // with PC already at the branch target, and the slot's own step of 2 is taken
 // off again, so PC ends at the target.
-void ExecuteDelaySlot(SH2Core &core, uint32_t address);
+inline void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
+    const uint16_t opcode = FetchOpcode(core, address);
+    core.currentOpcode = opcode;
+    core.inDelaySlot = true;
+    OpcodeHandlerTable[opcode](core);
+    core.inDelaySlot = false;
+    if (!core.stoppedOnUndefinedOpcode) {
+        core.PC -= 2;
+    }
+}
 
 // Shows the "Error" box naming PC and the opcode once, then stops the core:
 // the slice ends at once and no register changes.
