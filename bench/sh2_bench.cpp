@@ -112,7 +112,7 @@ void CountingHandler(sh2::SH2Core &core) {
     wrappedHandlers[core.currentOpcode](core);
 }
 
-uint64_t CountInstructions(Machine &machine) {
+uint64_t CountRunInstructions(Machine &machine) {
     std::memcpy(wrappedHandlers, sh2::OpcodeHandlerTable, sizeof wrappedHandlers);
     for (auto &handler : sh2::OpcodeHandlerTable) handler = CountingHandler;
     countedInstructions = 0;
@@ -124,6 +124,14 @@ uint64_t CountInstructions(Machine &machine) {
     DeInitPlugin();
     std::memcpy(sh2::OpcodeHandlerTable, wrappedHandlers, sizeof wrappedHandlers);
     return count;
+}
+
+// The count of a program, taken once whatever the number of repetitions.
+uint64_t CountInstructions(Machine &machine, const std::string &program) {
+    static std::map<std::string, uint64_t> counts;
+    const auto known = counts.find(program);
+    if (known != counts.end()) return known->second;
+    return counts[program] = CountRunInstructions(machine);
 }
 
 // ---------------------------------------------------------------------------
@@ -150,7 +158,7 @@ void Emulated(benchmark::State &state, const Program &program) {
         state.SkipWithError(machine.error.c_str());
         return;
     }
-    const uint64_t instructions = CountInstructions(machine);
+    const uint64_t instructions = CountInstructions(machine, program.name);
     uint64_t cycles = 0;
     double seconds = 0;
     for (auto _ : state) {

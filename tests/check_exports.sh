@@ -2,20 +2,7 @@
 # Fails unless the plug-in exports exactly its fourteen entry points.
 set -euo pipefail
 library="$1"
-expected="DeInitPlugin
-DisplayPluginInfo
-InitSH2Plugin
-MasterSH2InputCaptureSignal
-MasterSH2InterruptRequest
-MasterSH2SetPC
-ResetMasterSH2
-ResetSlaveSH2
-SH2RunCycles
-SetupPlugin
-SlaveSH2InputCaptureSignal
-SlaveSH2InterruptRequest
-SlaveSH2Off
-SlaveSH2On"
+expected=$(cat "$(dirname "$0")/../tools/plugin_exports.txt")
 actual=$(nm -D --defined-only "$library" | awk '{print $3}' | LC_ALL=C sort)
 if [ "$actual" != "$expected" ]; then
   echo "exported symbols differ from the fourteen entry points:" >&2

@@ -32,7 +32,7 @@ void CountFreeInstruction(SH2Core &core) {
     if (core.inDelaySlot) {
         return;
     }
-    if (core.freeRunLength == 0 || core.freeRunCycles != core.sliceCycles) {
+    if (core.freeRunCycles != core.sliceCycles) {  // something costly ran since
         core.freeRunLength = 0;
         core.freeRunCycles = core.sliceCycles;
     }
