@@ -62,6 +62,9 @@ void UndefinedOpcodeHandler(SH2Core &core) {
     }
     ShowModalBox("Error", text, kBoxErrorIcon);
     core.stoppedOnUndefinedOpcode = true;
+    if (core.inDelaySlot) {
+        core.PC += 2;  // ExecuteDelaySlot takes 2 off: PC stays where it was
+    }
     core.sliceTarget = INT32_MIN;  // ends the slice after this instruction
 }
 

@@ -17,14 +17,16 @@ inline uint16_t FetchOpcode(const SH2Core &core, uint32_t address) {
     const uint32_t region = address & 0x0FF00000u;
     const uint8_t *block;
     uint32_t offsetMask;
-    if (region == 0) {
+    // Region 0x000 takes block 0 and region 0x002 block 1; every other region,
+    // main RAM included, takes block 2 and is tested for first.
+    if ((region | 0x00200000u) != 0x00200000u) [[likely]] {
+        block = core.memoryBlocks[2];
+        offsetMask = 0x1FFFFEu;
+    } else if (region == 0) {
         block = core.memoryBlocks[0];
         offsetMask = 0x7FFFEu;
-    } else if (region == 0x00200000u) {
-        block = core.memoryBlocks[1];
-        offsetMask = 0x1FFFFEu;
     } else {
-        block = core.memoryBlocks[2];
+        block = core.memoryBlocks[1];
         offsetMask = 0x1FFFFEu;
     }
     uint16_t opcode;
@@ -46,9 +48,7 @@ inline void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
     core.inDelaySlot = true;
     OpcodeHandlerTable[opcode](core);
     core.inDelaySlot = false;
-    if (!core.stoppedOnUndefinedOpcode) {
-        core.PC -= 2;
-    }
+    core.PC -= 2;  // an undefined slot opcode adds 2 for this, see its handler
 }
 
 // Shows the "Error" box naming PC and the opcode once, then stops the core:
