@@ -1,6 +1,8 @@
 #include "host_machine.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -126,6 +128,38 @@ uint32_t BigEndian32(const uint8_t *p) {
 }
 uint16_t BigEndian16(const uint8_t *p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
+// The sized STT_FUNC symbols of the first SHT_SYMTAB section. Anything that
+// does not fit inside the file ends the walk quietly.
+void CollectFunctions(const std::vector<uint8_t> &file, std::vector<FunctionSymbol> &functions) {
+    const uint8_t *h = file.data();
+    const uint32_t shoff = BigEndian32(h + 32);
+    const uint16_t shentsize = BigEndian16(h + 46);
+    const uint16_t shnum = BigEndian16(h + 48);
+    if (shoff == 0 || shentsize < 40 || uint64_t{shoff} + uint64_t{shnum} * shentsize > file.size()) return;
+    auto section = [&](uint32_t index) { return h + shoff + uint64_t{index} * shentsize; };
+    for (uint16_t i = 0; i < shnum; ++i) {
+        const uint8_t *sh = section(i);
+        if (BigEndian32(sh + 4) != 2) continue;  // SHT_SYMTAB
+        const uint32_t offset = BigEndian32(sh + 16), size = BigEndian32(sh + 20);
+        const uint32_t link = BigEndian32(sh + 24), entsize = BigEndian32(sh + 36);
+        if (entsize < 16 || link >= shnum || uint64_t{offset} + size > file.size()) return;
+        const uint8_t *strtab = section(link);
+        const uint32_t stroff = BigEndian32(strtab + 16), strsize = BigEndian32(strtab + 20);
+        if (uint64_t{stroff} + strsize > file.size()) return;
+        for (uint32_t at = 0; at + 16 <= size; at += entsize) {
+            const uint8_t *sym = h + offset + at;
+            const uint32_t name = BigEndian32(sym), value = BigEndian32(sym + 4), length = BigEndian32(sym + 8);
+            if ((sym[12] & 0x0F) != 2 || length == 0 || name >= strsize) continue;  // STT_FUNC with a size
+            const char *text = reinterpret_cast<const char *>(h + stroff + name);
+            const size_t textLength = strnlen(text, strsize - name);
+            functions.push_back({std::string(text, textLength), value, length});
+        }
+        break;
+    }
+    std::sort(functions.begin(), functions.end(),
+              [](const FunctionSymbol &a, const FunctionSymbol &b) { return a.address < b.address; });
+}
+
 }  // namespace
 
 bool StoreBytes(uint32_t address, const uint8_t *data, uint64_t size, LoadedImage &image, std::string &error) {
@@ -197,6 +231,7 @@ bool LoadElf(const std::vector<uint8_t> &file, LoadedImage &image, std::string &
     }
     image.entry = BigEndian32(h + 24);
     image.hasEntry = true;
+    CollectFunctions(file, image.functions);
     return true;
 }
 

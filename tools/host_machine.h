@@ -153,16 +153,26 @@ struct Plugin {
 // ---------------------------------------------------------------------------
 // Program images.
 
+// A function of the ELF symbol table (STT_FUNC with a size).
+struct FunctionSymbol {
+    std::string name;
+    uint32_t address = 0;
+    uint32_t size = 0;
+};
+
 struct LoadedImage {
     uint32_t entry = 0;
     bool hasEntry = false;
     bool coversVectorTable = false;  // the image brings its own vectors
+    std::vector<FunctionSymbol> functions;  // sorted by address
 };
 
 // Copies `size` bytes to emulated memory at `address` (`data` null: zeros).
 // Fails, saying why, when the bytes do not lie inside one block.
 bool StoreBytes(uint32_t address, const uint8_t *data, uint64_t size, LoadedImage &image, std::string &error);
-// Loads the PT_LOAD segments of a big-endian SH ELF executable.
+// Loads the PT_LOAD segments of a big-endian SH ELF executable and collects
+// its sized functions from the symbol table (a missing or damaged symbol
+// table leaves the list empty; it is not an error).
 bool LoadElf(const std::vector<uint8_t> &file, LoadedImage &image, std::string &error);
 // Reads a whole file; false if it cannot be opened.
 bool ReadFile(const std::string &path, std::vector<uint8_t> &contents);

@@ -8,6 +8,10 @@
 //
 // The host machine itself (memory map, ports, plug-in loading, ELF loader) is
 // in host_machine.h.
+//
+// The debugging modes (--gdb, --trace, --profile) need to see the processors
+// between instructions, which the fourteen exports do not allow: they run the
+// library linked into sh2run (debug_machine.h) instead of the plug-in.
 #include <chrono>
 #include <cerrno>
 #include <cinttypes>
@@ -20,6 +24,17 @@
 #include <vector>
 
 #include "host_machine.h"
+#if defined(SH2RUN_DEBUGGING)
+#include "debug_machine.h"
+#include "gdb_server.h"
+#if !defined(_WIN32)
+#include "gdb_socket.h"
+#endif
+#endif
+#if !defined(_WIN32)
+#include <climits>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -32,6 +47,8 @@ constexpr uint32_t kDefaultSlaveStackTop = 0x061F0000;
 // Exit codes of the runner itself; a program's own status is passed through.
 constexpr int kExitUsage = 125;
 constexpr int kExitCycleLimit = 124;
+// A debugging session that gdb killed or walked away from.
+constexpr int kExitKilled = 137;
 
 // ---------------------------------------------------------------------------
 // Command line.
@@ -50,6 +67,9 @@ struct Options {
     uint32_t irqVector = 0, irqLevel = 0, irqEvery = 1;
     bool stats = false;
     bool verbose = false;
+    std::optional<uint16_t> gdbPort;
+    std::string traceFile;
+    bool profile = false;
 };
 
 void Usage(FILE *out) {
@@ -66,6 +86,9 @@ void Usage(FILE *out) {
                  "  --max-cycles CYCLES  stop after this many master cycles (default 10000000000)\n"
                  "  --irq VEC,LEVEL,N    request interrupt VEC at LEVEL on the master every N slices\n"
                  "  --stats              print slices, cycles, wall time and emulated MHz\n"
+                 "  --gdb PORT           serve the GDB remote protocol on 127.0.0.1:PORT (0: any free port)\n"
+                 "  --trace FILE         write one line per instruction to FILE (- for stdout)\n"
+                 "  --profile            at exit, print cycles and instructions per function to stderr\n"
                  "  --verbose            show the plug-in's messages\n"
                  "Ports: a byte write to 0x%08" PRIX32 " prints a character; a long write to 0x%08" PRIX32
                  " ends the run with that status.\n",
@@ -142,6 +165,17 @@ bool ParseOptions(int argc, char **argv, Options &options, std::string &error) {
             options.irqEvery = every;
         } else if (arg == "--stats") {
             options.stats = true;
+        } else if (arg == "--gdb") {
+            if (!value(0xFFFF, n)) return false;
+            options.gdbPort = static_cast<uint16_t>(n);
+        } else if (arg == "--trace") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                error = "option --trace needs a file name";
+                return false;
+            }
+            options.traceFile = argv[++i];
+        } else if (arg == "--profile") {
+            options.profile = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -158,9 +192,20 @@ bool ParseOptions(int argc, char **argv, Options &options, std::string &error) {
         error = "no program given";
         return false;
     }
+    if (options.gdbPort && (options.profile || !options.traceFile.empty())) {
+        error = "--gdb cannot be combined with --trace or --profile";
+        return false;
+    }
     return true;
 }
 
+bool Debugging(const Options &options) { return options.gdbPort || options.profile || !options.traceFile.empty(); }
+
+bool FileExists(const std::string &path) { return std::ifstream(path).good(); }
+
+// The plug-in next to sh2run as it was called, then next to and in ../lib of
+// the real executable (an installed sh2run in PREFIX/bin finds PREFIX/lib),
+// then the one of the build tree.
 std::string DefaultPluginPath(const char *argv0) {
 #if defined(_WIN32)
     const char *name = "sh2_interpreter.dll";
@@ -171,10 +216,21 @@ std::string DefaultPluginPath(const char *argv0) {
     const size_t slash = self.find_last_of("/\\");
     if (slash != std::string::npos) {
         const std::string beside = self.substr(0, slash + 1) + name;
-        if (std::ifstream(beside).good()) return beside;
+        if (FileExists(beside)) return beside;
     }
+#if !defined(_WIN32)
+    char real[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", real, sizeof real - 1);
+    if (length > 0) {
+        const std::string executable(real, static_cast<size_t>(length));
+        const std::string directory = executable.substr(0, executable.find_last_of('/') + 1);
+        for (const std::string &candidate : {directory + name, directory + "../lib/" + name}) {
+            if (FileExists(candidate)) return candidate;
+        }
+    }
+#endif
 #if defined(SH2RUN_DEFAULT_PLUGIN)
-    if (std::ifstream(SH2RUN_DEFAULT_PLUGIN).good()) return SH2RUN_DEFAULT_PLUGIN;
+    if (FileExists(SH2RUN_DEFAULT_PLUGIN)) return SH2RUN_DEFAULT_PLUGIN;
 #endif
     return slash == std::string::npos ? std::string("./") + name : self.substr(0, slash + 1) + name;
 }
@@ -225,8 +281,16 @@ int main(int argc, char **argv) {
     }
 
     Plugin plugin;
-    const std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath(argv[0]) : options.pluginPath;
-    if (!plugin.Load(pluginPath, error)) return Fail(error);
+    if (Debugging(options)) {
+#if defined(SH2RUN_DEBUGGING)
+        BindLinkedLibrary(plugin);
+#else
+        return Fail("this sh2run was built without --gdb, --trace and --profile");
+#endif
+    } else {
+        const std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath(argv[0]) : options.pluginPath;
+        if (!plugin.Load(pluginPath, error)) return Fail(error);
+    }
 
     SH2HostInterface host = MakeHostInterface(hostMemory);
     if (!plugin.InitSH2Plugin(&host)) {
@@ -248,13 +312,80 @@ int main(int argc, char **argv) {
 
     uint64_t slices = 0, cycles = 0;
     const auto started = std::chrono::steady_clock::now();
-    while (!ports.exited && cycles < options.cycleLimit) {
-        if (options.irq && slices % options.irqEvery == options.irqEvery - 1) {
-            plugin.MasterSH2InterruptRequest(options.irqVector, options.irqLevel);
+#if defined(SH2RUN_DEBUGGING)
+    if (options.gdbPort) {
+#if defined(_WIN32)
+        plugin.DeInitPlugin();
+        return Fail("--gdb is not available on Windows");
+#else
+        MachineTarget::Settings settings;
+        settings.sliceCycles = options.sliceCycles;
+        settings.irq = options.irq;
+        settings.irqVector = options.irqVector;
+        settings.irqLevel = options.irqLevel;
+        settings.irqEvery = options.irqEvery;
+        MachineTarget target(settings);
+        sh2gdb::GdbServer server(target);
+        sh2gdb::SessionEnd end = sh2gdb::SessionEnd::Disconnected;
+        if (!sh2gdb::ServeOverTcp(server, *options.gdbPort, stderr, end, error)) {
+            plugin.DeInitPlugin();
+            return Fail(error);
         }
-        const int32_t ran = plugin.SH2RunCycles(options.sliceCycles);
-        cycles += ran > 0 ? static_cast<uint64_t>(ran) : 0;
-        ++slices;
+        if (end == sh2gdb::SessionEnd::Detached) target.RunToEnd(options.cycleLimit);
+        std::fflush(stdout);
+        plugin.DeInitPlugin();
+        if (options.stats) std::fprintf(stderr, "emulated cycles: %" PRIu64 "\n", target.masterCycles());
+        if (end != sh2gdb::SessionEnd::Detached && !ports.exited) return kExitKilled;
+        if (!ports.exited) {
+            std::fprintf(stderr, "sh2run: cycle limit of %" PRIu64 " reached without an exit\n", options.cycleLimit);
+            return kExitCycleLimit;
+        }
+        return static_cast<int>(ports.exitStatus & 0xFF);
+#endif
+    }
+    if (Debugging(options)) {
+        FILE *traceOut = nullptr;
+        if (!options.traceFile.empty()) {
+            traceOut = options.traceFile == "-" ? stdout : std::fopen(options.traceFile.c_str(), "w");
+            if (traceOut == nullptr) {
+                plugin.DeInitPlugin();
+                return Fail("cannot write " + options.traceFile);
+            }
+        }
+        std::optional<TraceWriter> trace;
+        if (traceOut != nullptr) trace.emplace(traceOut);
+        std::optional<Profiler> profiler;
+        if (options.profile) profiler.emplace(image.functions);
+        StepRecorder recorder([&](const Step &step) {
+            if (trace) trace->Write(step);
+            if (profiler) profiler->Add(step);
+        });
+        while (!ports.exited && cycles < options.cycleLimit) {
+            if (options.irq && slices % options.irqEvery == options.irqEvery - 1) {
+                plugin.MasterSH2InterruptRequest(options.irqVector, options.irqLevel);
+            }
+            const int32_t ran = RunRecordedRound(options.sliceCycles, recorder);
+            cycles += ran > 0 ? static_cast<uint64_t>(ran) : 0;
+            ++slices;
+        }
+        std::fflush(stdout);
+        if (traceOut != nullptr && traceOut != stdout) std::fclose(traceOut);
+        if (profiler) {
+            for (int core = 0; core < 2; ++core) {
+                if (core == 0 || profiler->Ran(core)) profiler->Print(stderr, core);
+            }
+        }
+    } else
+#endif
+    {
+        while (!ports.exited && cycles < options.cycleLimit) {
+            if (options.irq && slices % options.irqEvery == options.irqEvery - 1) {
+                plugin.MasterSH2InterruptRequest(options.irqVector, options.irqLevel);
+            }
+            const int32_t ran = plugin.SH2RunCycles(options.sliceCycles);
+            cycles += ran > 0 ? static_cast<uint64_t>(ran) : 0;
+            ++slices;
+        }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fflush(stdout);

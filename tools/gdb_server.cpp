@@ -1,0 +1,476 @@
+#include "gdb_server.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace sh2gdb {
+namespace {
+
+// A target description that only names the architecture: gdb's SH support
+// keeps its own register layout, and "sh2" selects the SH-2's register set
+// even when no program file was given to gdb.
+constexpr std::string_view kTargetXml =
+    "<?xml version=\"1.0\"?>\n"
+    "<!DOCTYPE target SYSTEM \"gdb-target.dtd\">\n"
+    "<target version=\"1.0\"><architecture>sh2</architecture></target>\n";
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A whole field of hex digits, at most 16 of them.
+bool ParseHex(std::string_view text, uint64_t &value) {
+    if (text.empty() || text.size() > 16) return false;
+    value = 0;
+    for (char c : text) {
+        const int digit = HexDigit(c);
+        if (digit < 0) return false;
+        value = (value << 4) | static_cast<uint64_t>(digit);
+    }
+    return true;
+}
+
+bool ParseHex32(std::string_view text, uint32_t &value) {
+    uint64_t wide = 0;
+    if (!ParseHex(text, wide) || wide > 0xFFFFFFFFu) return false;
+    value = static_cast<uint32_t>(wide);
+    return true;
+}
+
+// A thread id as gdb sends it without multiprocess extensions: hex, 0 for
+// any thread, -1 for all.
+bool ParseThread(std::string_view text, long long &thread) {
+    if (text == "-1") {
+        thread = -1;
+        return true;
+    }
+    uint64_t value = 0;
+    if (!ParseHex(text, value) || value > 0xFFFF) return false;
+    thread = static_cast<long long>(value);
+    return true;
+}
+
+bool ParseHexBytes(std::string_view hex, std::vector<uint8_t> &bytes) {
+    if (hex.size() % 2 != 0) return false;
+    bytes.resize(hex.size() / 2);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const int high = HexDigit(hex[2 * i]), low = HexDigit(hex[2 * i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes[i] = static_cast<uint8_t>(high << 4 | low);
+    }
+    return true;
+}
+
+void AppendHexByte(std::string &out, uint8_t byte) {
+    static const char digits[] = "0123456789abcdef";
+    out += digits[byte >> 4];
+    out += digits[byte & 15];
+}
+
+void AppendHex32(std::string &out, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) AppendHexByte(out, static_cast<uint8_t>(value >> shift));
+}
+
+std::string HexText(std::string_view text) {
+    std::string out;
+    for (char c : text) AppendHexByte(out, static_cast<uint8_t>(c));
+    return out;
+}
+
+std::string Hex(uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+const std::string kError = "E01";
+
+}  // namespace
+
+GdbServer::GdbServer(GdbTarget &target) : target_(target) {
+    lastStop_.kind = StopEvent::Step;
+    lastStop_.thread = 1;
+}
+
+uint8_t GdbServer::Checksum(std::string_view payload) {
+    uint8_t sum = 0;
+    for (char c : payload) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(c));
+    return sum;
+}
+
+std::string GdbServer::Frame(std::string_view payload) {
+    // Replies are escaped as the protocol asks: '#', '$', '}' and '*' become
+    // '}' followed by the character XOR 0x20.
+    std::string escaped;
+    escaped.reserve(payload.size());
+    for (char c : payload) {
+        if (c == '#' || c == '$' || c == '}' || c == '*') {
+            escaped += '}';
+            escaped += static_cast<char>(c ^ 0x20);
+        } else {
+            escaped += c;
+        }
+    }
+    std::string frame = "$" + escaped + "#";
+    AppendHexByte(frame, Checksum(escaped));
+    return frame;
+}
+
+std::string GdbServer::TakeOutput() {
+    std::string out;
+    out.swap(output_);
+    return out;
+}
+
+void GdbServer::Receive(std::string_view bytes, const InterruptCheck &interrupted) {
+    input_.append(bytes);
+    size_t pos = 0;
+    while (pos < input_.size() && state_ == State::Attached) {
+        const char c = input_[pos];
+        if (c == '$') {
+            const size_t hash = input_.find('#', pos + 1);
+            if (hash == std::string::npos) {
+                if (input_.size() - pos > kMaxPacketPayload + 1) {
+                    output_ += '-';  // overlong: dropped; its tail is skipped as noise
+                    pos = input_.size();
+                }
+                break;
+            }
+            if (hash + 2 >= input_.size()) break;  // the checksum is still on its way
+            const std::string_view raw = std::string_view(input_).substr(pos + 1, hash - pos - 1);
+            const int high = HexDigit(input_[hash + 1]), low = HexDigit(input_[hash + 2]);
+            pos = hash + 3;
+            if (high < 0 || low < 0 || raw.size() > kMaxPacketPayload || Checksum(raw) != (high << 4 | low)) {
+                output_ += '-';
+                continue;
+            }
+            output_ += '+';
+            std::string payload;
+            payload.reserve(raw.size());
+            for (size_t i = 0; i < raw.size(); ++i) {
+                if (raw[i] == '}' && i + 1 < raw.size()) {
+                    payload += static_cast<char>(raw[++i] ^ 0x20);
+                } else {
+                    payload += raw[i];
+                }
+            }
+            const std::optional<std::string> reply = HandleCommand(payload, interrupted);
+            if (reply) {
+                lastFrame_ = Frame(*reply);
+                output_ += lastFrame_;
+            }
+        } else if (c == '\x03') {
+            // Stopped already: say so.
+            StopEvent event = lastStop_;
+            if (event.kind != StopEvent::Exited) event.kind = StopEvent::Interrupted;
+            lastFrame_ = Frame(StopReply(event));
+            output_ += lastFrame_;
+            ++pos;
+        } else if (c == '-') {
+            output_ += lastFrame_;  // the client asks for the last reply again
+            ++pos;
+        } else {
+            ++pos;  // '+' and anything between frames
+        }
+    }
+    input_.erase(0, pos);
+}
+
+std::string GdbServer::StopReply(const StopEvent &event) {
+    char text[48];
+    switch (event.kind) {
+    case StopEvent::Exited:
+        std::snprintf(text, sizeof text, "W%02x", static_cast<unsigned>(event.exitStatus & 0xFF));
+        return text;
+    case StopEvent::Interrupted:
+        std::snprintf(text, sizeof text, "T%02xthread:%x;", kSignalInterrupt, event.thread);
+        return text;
+    case StopEvent::IllegalInstruction:
+        std::snprintf(text, sizeof text, "T%02xthread:%x;", kSignalIllegal, event.thread);
+        return text;
+    case StopEvent::Breakpoint:
+    case StopEvent::Step:
+        break;
+    }
+    std::snprintf(text, sizeof text, "T%02xthread:%x;", kSignalTrap, event.thread);
+    return text;
+}
+
+bool GdbServer::ValidThread(long long thread) const { return thread >= 1 && thread <= target_.ThreadCount(); }
+
+int GdbServer::GeneralThread() const {
+    if (ValidThread(generalThread_)) return generalThread_;
+    return ValidThread(lastStop_.thread) ? lastStop_.thread : 1;
+}
+
+std::string GdbServer::Resume(char action, int thread, const InterruptCheck &interrupted) {
+    if (const std::optional<uint32_t> status = target_.ExitStatus()) {
+        lastStop_ = {StopEvent::Exited, lastStop_.thread, *status};
+        return StopReply(lastStop_);
+    }
+    if (action == 's') {
+        if (!ValidThread(thread)) thread = ValidThread(continueThread_) ? continueThread_ : GeneralThread();
+        lastStop_ = target_.Step(thread);
+    } else {
+        lastStop_ = target_.Continue(breakpoints_, interrupted ? interrupted : [] { return false; });
+    }
+    return StopReply(lastStop_);
+}
+
+std::optional<std::string> GdbServer::HandleCommand(std::string_view payload, const InterruptCheck &interrupted) {
+    if (payload.empty()) return std::string();
+    const char command = payload[0];
+    const std::string_view rest = payload.substr(1);
+    switch (command) {
+    case '?':
+        return StopReply(lastStop_);
+    case 'g':
+        return rest.empty() ? ReadRegisters() : kError;
+    case 'G':
+        return WriteRegisters(rest);
+    case 'p': {
+        uint32_t index = 0;
+        if (!ParseHex32(rest, index) || index >= static_cast<uint32_t>(kRegisterNumberLimit)) return kError;
+        if (index >= static_cast<uint32_t>(kRegisterCount)) return std::string("xxxxxxxx");
+        std::string out;
+        AppendHex32(out, target_.ReadRegister(GeneralThread(), static_cast<int>(index)));
+        return out;
+    }
+    case 'P': {
+        const size_t equals = rest.find('=');
+        uint32_t index = 0, value = 0;
+        if (equals == std::string_view::npos || !ParseHex32(rest.substr(0, equals), index) ||
+            index >= static_cast<uint32_t>(kRegisterNumberLimit) || rest.size() - equals - 1 != 8 ||
+            !ParseHex32(rest.substr(equals + 1), value)) {
+            return kError;
+        }
+        if (index < static_cast<uint32_t>(kRegisterCount)) {
+            target_.WriteRegister(GeneralThread(), static_cast<int>(index), value);
+        }
+        return std::string("OK");
+    }
+    case 'm':
+        return ReadMemory(rest);
+    case 'M':
+        return WriteMemory(rest);
+    case 'c':
+    case 's':
+    case 'C':
+    case 'S': {
+        // c [ADDR], s [ADDR], C SIG[;ADDR], S SIG[;ADDR]: the signal is
+        // dropped (the machine has none to deliver).
+        std::string_view address = rest;
+        if (command == 'C' || command == 'S') {
+            const size_t semicolon = rest.find(';');
+            address = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+        }
+        const char action = command == 'c' || command == 'C' ? 'c' : 's';
+        if (!address.empty()) {
+            uint32_t pc = 0;
+            if (!ParseHex32(address, pc)) return kError;
+            const int thread = ValidThread(continueThread_) ? continueThread_ : GeneralThread();
+            target_.WriteRegister(thread, kPcRegister, pc);
+        }
+        return Resume(action, 0, interrupted);
+    }
+    case 'v':
+        if (payload == "vCont?") return std::string("vCont;c;C;s;S");
+        if (StartsWith(payload, "vCont;")) return HandleVCont(payload.substr(6), interrupted);
+        return std::string();  // vMustReplyEmpty and everything else
+    case 'H': {
+        long long thread = 0;
+        if (rest.empty() || (rest[0] != 'g' && rest[0] != 'c') || !ParseThread(rest.substr(1), thread) ||
+            (thread > 0 && !ValidThread(thread))) {
+            return kError;
+        }
+        (rest[0] == 'g' ? generalThread_ : continueThread_) = static_cast<int>(thread);
+        return std::string("OK");
+    }
+    case 'T': {
+        long long thread = 0;
+        return ParseThread(rest, thread) && ValidThread(thread) ? std::string("OK") : kError;
+    }
+    case 'q':
+        return HandleQuery(payload);
+    case 'Z':
+    case 'z':
+        return Breakpoint(payload);
+    case 'D':
+        state_ = State::Detached;
+        return std::string("OK");
+    case 'k':
+        state_ = State::Killed;
+        return std::nullopt;
+    default:
+        return std::string();  // unknown: not supported
+    }
+}
+
+std::string GdbServer::HandleVCont(std::string_view actions, const InterruptCheck &interrupted) {
+    // All-stop: a step action anywhere steps its thread alone (the other
+    // threads' "continue" lasts no time, as the step ends at once); otherwise
+    // every thread continues.
+    bool anyContinue = false;
+    while (!actions.empty()) {
+        const size_t semicolon = actions.find(';');
+        std::string_view action = actions.substr(0, semicolon);
+        actions = semicolon == std::string_view::npos ? std::string_view() : actions.substr(semicolon + 1);
+        long long thread = 0;
+        const size_t colon = action.find(':');
+        if (colon != std::string_view::npos) {
+            if (!ParseThread(action.substr(colon + 1), thread)) return kError;
+            action = action.substr(0, colon);
+        }
+        if (action.empty()) return kError;
+        const char kind = action[0];
+        if ((kind == 'C' || kind == 'S') && action.size() != 3) return kError;
+        if ((kind == 'c' || kind == 's') && action.size() != 1) return kError;
+        if (kind == 's' || kind == 'S') return Resume('s', ValidThread(thread) ? static_cast<int>(thread) : 0, interrupted);
+        if (kind == 'c' || kind == 'C') {
+            anyContinue = true;
+        } else {
+            return kError;
+        }
+    }
+    return anyContinue ? Resume('c', 0, interrupted) : kError;
+}
+
+std::string GdbServer::HandleQuery(std::string_view payload) {
+    if (StartsWith(payload, "qSupported")) {
+        std::string out = "PacketSize=";
+        out += Hex(kMaxPacketPayload);
+        out += ";qXfer:features:read+;vContSupported+";
+        return out;
+    }
+    if (StartsWith(payload, "qXfer:features:read:")) {
+        std::string_view rest = payload.substr(20);
+        const size_t colon = rest.find(':');
+        if (colon == std::string_view::npos) return kError;
+        if (rest.substr(0, colon) != "target.xml") return "E00";
+        rest = rest.substr(colon + 1);
+        const size_t comma = rest.find(',');
+        uint32_t offset = 0, length = 0;
+        if (comma == std::string_view::npos || !ParseHex32(rest.substr(0, comma), offset) ||
+            !ParseHex32(rest.substr(comma + 1), length)) {
+            return kError;
+        }
+        if (offset >= kTargetXml.size()) return "l";
+        const std::string_view part = kTargetXml.substr(offset, length);
+        return (offset + part.size() >= kTargetXml.size() ? "l" : "m") + std::string(part);
+    }
+    if (payload == "qAttached") return "1";
+    if (payload == "qC") {
+        std::string out = "QC";
+        out += Hex(static_cast<uint64_t>(GeneralThread()));
+        return out;
+    }
+    if (payload == "qfThreadInfo") {
+        std::string out = "m";
+        for (int thread = 1; thread <= target_.ThreadCount(); ++thread) {
+            if (thread > 1) out += ',';
+            out += Hex(static_cast<uint64_t>(thread));
+        }
+        return out;
+    }
+    if (payload == "qsThreadInfo") return "l";
+    if (StartsWith(payload, "qThreadExtraInfo,")) {
+        long long thread = 0;
+        if (!ParseThread(payload.substr(17), thread) || !ValidThread(thread)) return kError;
+        return HexText(target_.ThreadName(static_cast<int>(thread)));
+    }
+    if (payload == "qSymbol::") return "OK";
+    return std::string();
+}
+
+std::string GdbServer::ReadRegisters() {
+    std::string out;
+    const int thread = GeneralThread();
+    for (int index = 0; index < kRegisterCount; ++index) AppendHex32(out, target_.ReadRegister(thread, index));
+    return out;
+}
+
+std::string GdbServer::WriteRegisters(std::string_view hex) {
+    if (hex.size() < static_cast<size_t>(kRegisterCount) * 8 || hex.size() % 8 != 0 ||
+        hex.size() > static_cast<size_t>(kRegisterNumberLimit) * 8) {
+        return kError;
+    }
+    uint32_t values[kRegisterCount];
+    bool present[kRegisterCount];
+    for (int index = 0; index < kRegisterCount; ++index) {
+        const std::string_view field = hex.substr(static_cast<size_t>(index) * 8, 8);
+        present[index] = field != "xxxxxxxx";
+        if (present[index] && !ParseHex32(field, values[index])) return kError;
+    }
+    const int thread = GeneralThread();
+    for (int index = 0; index < kRegisterCount; ++index) {
+        if (present[index]) target_.WriteRegister(thread, index, values[index]);
+    }
+    return "OK";
+}
+
+std::string GdbServer::ReadMemory(std::string_view arguments) {
+    const size_t comma = arguments.find(',');
+    uint32_t address = 0;
+    uint64_t length = 0;
+    if (comma == std::string_view::npos || !ParseHex32(arguments.substr(0, comma), address) ||
+        !ParseHex(arguments.substr(comma + 1), length)) {
+        return kError;
+    }
+    // A reply may be shorter than asked: at most kMaxMemoryTransfer bytes and
+    // never past the top of the address space.
+    if (length > kMaxMemoryTransfer) length = kMaxMemoryTransfer;
+    if (length > uint64_t{0x100000000} - address) length = uint64_t{0x100000000} - address;
+    if (length == 0) return std::string();
+    std::vector<uint8_t> bytes(length);
+    target_.ReadMemory(GeneralThread(), address, bytes.data(), static_cast<uint32_t>(length));
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (uint8_t byte : bytes) AppendHexByte(out, byte);
+    return out;
+}
+
+std::string GdbServer::WriteMemory(std::string_view arguments) {
+    const size_t comma = arguments.find(',');
+    const size_t colon = arguments.find(':');
+    uint32_t address = 0;
+    uint64_t length = 0;
+    std::vector<uint8_t> bytes;
+    if (comma == std::string_view::npos || colon == std::string_view::npos || colon < comma ||
+        !ParseHex32(arguments.substr(0, comma), address) ||
+        !ParseHex(arguments.substr(comma + 1, colon - comma - 1), length) || length > kMaxMemoryTransfer ||
+        length > uint64_t{0x100000000} - address || !ParseHexBytes(arguments.substr(colon + 1), bytes) ||
+        bytes.size() != length) {
+        return kError;
+    }
+    if (length != 0) target_.WriteMemory(GeneralThread(), address, bytes.data(), static_cast<uint32_t>(length));
+    return "OK";
+}
+
+std::string GdbServer::Breakpoint(std::string_view payload) {
+    // Z0/Z1 (software and hardware breakpoints alike) are kept by the server
+    // and checked against PC before each instruction; guest memory is never
+    // changed. Watchpoints are not supported.
+    if (payload.size() < 2 || (payload[1] != '0' && payload[1] != '1')) return std::string();
+    const std::string_view rest = payload.substr(2);
+    if (rest.empty() || rest[0] != ',') return kError;
+    const size_t comma = rest.find(',', 1);
+    uint32_t address = 0;
+    if (comma == std::string_view::npos || !ParseHex32(rest.substr(1, comma - 1), address)) return kError;
+    std::string_view kind = rest.substr(comma + 1);
+    kind = kind.substr(0, kind.find(';'));  // conditions are ignored
+    uint64_t kindValue = 0;
+    if (!ParseHex(kind, kindValue)) return kError;
+    if (payload[0] == 'Z') {
+        breakpoints_.insert(address);
+    } else {
+        breakpoints_.erase(address);
+    }
+    return "OK";
+}
+
+}  // namespace sh2gdb

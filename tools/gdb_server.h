@@ -1,0 +1,112 @@
+// The packet layer of sh2run's GDB remote serial protocol server.
+//
+// GdbServer turns the bytes a client sends into the bytes to send back: it
+// finds the $payload#checksum frames, acknowledges them ('+', or '-' for a bad
+// checksum or an overlong frame), answers each command and drives a GdbTarget
+// for resumes. It knows nothing of sockets; gdb_socket.h carries it over TCP.
+//
+// Register layout: gdb's "sh" architectures number the registers r0..r15 (0
+// to 15), pc (16), pr (17), gbr (18), vbr (19), mach (20), macl (21) and sr
+// (22); the numbers above 22 up to 66 belong to FPU and DSP registers the SH-2
+// lacks and read as unavailable. Values travel big-endian, like the target.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace sh2gdb {
+
+inline constexpr int kRegisterCount = 23;       // r0..r15, pc, pr, gbr, vbr, mach, macl, sr
+inline constexpr int kRegisterNumberLimit = 67;  // gdb's register numbers for "sh" end at 66
+inline constexpr int kPcRegister = 16;
+inline constexpr int kSrRegister = 22;
+// The largest memory read answered in one packet, and the frame limit that
+// follows from it (with room for an M packet of the same size).
+inline constexpr uint32_t kMaxMemoryTransfer = 0x1000;
+inline constexpr size_t kMaxPacketPayload = 2 * kMaxMemoryTransfer + 64;
+
+// gdb's own signal numbers, used in stop replies.
+inline constexpr int kSignalInterrupt = 2;
+inline constexpr int kSignalIllegal = 4;
+inline constexpr int kSignalTrap = 5;
+
+struct StopEvent {
+    enum Kind { Breakpoint, Step, Interrupted, Exited, IllegalInstruction } kind = Step;
+    int thread = 1;           // 1 master, 2 slave
+    uint32_t exitStatus = 0;  // for Exited
+};
+
+// What the server debugs: threads 1..ThreadCount(), each one processor with
+// its registers and its view of memory (on-chip areas differ per processor).
+class GdbTarget {
+public:
+    virtual ~GdbTarget() = default;
+    virtual int ThreadCount() const = 0;
+    virtual std::string ThreadName(int thread) const = 0;
+    virtual uint32_t ReadRegister(int thread, int index) = 0;  // index < kRegisterCount
+    virtual void WriteRegister(int thread, int index, uint32_t value) = 0;
+    virtual void ReadMemory(int thread, uint32_t address, uint8_t *out, uint32_t length) = 0;
+    virtual void WriteMemory(int thread, uint32_t address, const uint8_t *data, uint32_t length) = 0;
+    // Whether the program has ended (then every resume reports Exited).
+    virtual std::optional<uint32_t> ExitStatus() const = 0;
+    // One instruction of `thread` (a delayed branch with its slot).
+    virtual StopEvent Step(int thread) = 0;
+    // Runs the machine until a breakpoint, the program's end, an undefined
+    // instruction, or `interrupted()` (asked between slices) returns true. A
+    // breakpoint at the PC a thread resumes from does not stop it at once.
+    virtual StopEvent Continue(const std::set<uint32_t> &breakpoints, const std::function<bool()> &interrupted) = 0;
+};
+
+class GdbServer {
+public:
+    enum class State { Attached, Detached, Killed };
+    using InterruptCheck = std::function<bool()>;
+
+    explicit GdbServer(GdbTarget &target);
+
+    // Takes bytes from the client. Every complete frame is acknowledged and
+    // answered; a resume runs the target to its next stop first, asking
+    // `interrupted` between slices. A 0x03 byte between frames while stopped
+    // is answered with a stop reply.
+    void Receive(std::string_view bytes, const InterruptCheck &interrupted);
+    // The bytes to send to the client since the last call.
+    std::string TakeOutput();
+    State state() const { return state_; }
+
+    // One command (a frame's payload) and its reply payload; nullopt when the
+    // command has no reply (k). Exposed for tests.
+    std::optional<std::string> HandleCommand(std::string_view payload, const InterruptCheck &interrupted);
+
+    // Framing helpers.
+    static std::string Frame(std::string_view payload);
+    static uint8_t Checksum(std::string_view payload);
+
+private:
+    std::string StopReply(const StopEvent &event);
+    std::string Resume(char action, int thread, const InterruptCheck &interrupted);
+    std::string HandleQuery(std::string_view payload);
+    std::string HandleVCont(std::string_view payload, const InterruptCheck &interrupted);
+    std::string ReadRegisters();
+    std::string WriteRegisters(std::string_view hex);
+    std::string ReadMemory(std::string_view arguments);
+    std::string WriteMemory(std::string_view arguments);
+    std::string Breakpoint(std::string_view payload);
+    bool ValidThread(long long thread) const;
+    int GeneralThread() const;
+
+    GdbTarget &target_;
+    State state_ = State::Attached;
+    std::string input_;
+    std::string output_;
+    std::string lastFrame_;  // sent again when the client answers '-'
+    std::set<uint32_t> breakpoints_;
+    StopEvent lastStop_;
+    int generalThread_ = 0;   // Hg: 0 any
+    int continueThread_ = 0;  // Hc: 0 or -1 any
+};
+
+}  // namespace sh2gdb
