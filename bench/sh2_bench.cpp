@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "host_machine.h"
-#include "isa/opcode_handler.h"
+#include "isa/dispatch.h"
 #include "sh2_plugin.h"
 
 extern "C" int crc32_main(void);

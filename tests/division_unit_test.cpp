@@ -8,7 +8,7 @@
 #include <random>
 
 #include "bus/memory.h"
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "spine_test_util.h"
 
 using namespace sh2test;

@@ -11,7 +11,7 @@
 #include "bus/memory.h"
 #include "core/interrupts.h"
 #include "core/platform.h"
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "spine_test_util.h"
 
 using namespace sh2test;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "spine_test_util.h"
 
 using namespace sh2test;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "isa_test_util.h"
 
 using namespace sh2test;

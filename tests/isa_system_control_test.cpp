@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "isa_test_util.h"
 
 using namespace sh2test;

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "core/sh2_core.h"
-#include "isa/opcode_handler.h"
+#include "isa/dispatch.h"
 #include "test_host.h"
 
 namespace sh2test {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "bus/memory.h"
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "spine_test_util.h"
 
 using namespace sh2test;

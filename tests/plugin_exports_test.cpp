@@ -547,6 +547,28 @@ TEST_F(PluginEntryPoints, SetPcRestartsAMasterStoppedOnAnUndefinedOpcode) {
     EXPECT_EQ(machine.boxes.size(), 1u);
 }
 
+// A watchdog request made in the slice that stops on an undefined opcode is
+// dropped with the stop: the restarted master runs its new PC instead of
+// entering vector 11 and stacking that PC.
+TEST_F(PluginEntryPoints, UndefinedOpcodeDropsTheRequestedExceptionBeforeARestart) {
+    Init();
+    machine.SetWords(kPowerOnPc, {0x2101, kUndefined});  // mov.w r0,@r1 (to WTCSR); undefined
+    machine.SetWords(0x3000, {0x7001});                  // add #1,r0
+    machine.SetLong(44, 0x5000);
+    Master().R[0] = 0xA520;  // WTCSR write code, TME set
+    Master().R[1] = 0xFFFFFE80;
+    const uint32_t sp = Master().R[15];
+    SH2RunCycles(10);
+    ASSERT_EQ(machine.boxes.size(), 1u);
+    MasterSH2SetPC(0x3000);
+    machine.accesses.clear();
+    EXPECT_EQ(SH2RunCycles(1), 1);
+    EXPECT_EQ(Master().PC, 0x3002u);
+    EXPECT_EQ(Master().R[0], 0xA521u);
+    EXPECT_EQ(Master().R[15], sp);
+    EXPECT_TRUE(machine.accesses.empty()) << Describe(machine.accesses);
+}
+
 struct CaptureCase {
     const char *name;
     bool master;

@@ -444,7 +444,7 @@ TEST_P(QemuDiff, FinalStateMatchesQemu) {
             continue;
         }
         if (c.ops.size() == 1) {
-            ++failuresByInstruction[sh2::FindDecodeRow(c.ops[0])->name];
+            ++failuresByInstruction[sh2::FindDecodeRow(c.ops[0])->mnemonic];
         } else {
             ++failedSequences;
         }

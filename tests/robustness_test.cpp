@@ -13,7 +13,7 @@
 #include "bus/memory.h"
 #include "bus/onchip_registers.h"
 #include "core/interrupts.h"
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "core/sh2_core.h"
 #include "test_host.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "test_host.h"
 
 using namespace sh2test;

@@ -10,7 +10,7 @@
 #include "bus/free_running_timer.h"
 #include "bus/memory.h"
 #include "core/interrupts.h"
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "spine_test_util.h"
 
 using namespace sh2test;

@@ -5,20 +5,22 @@
 namespace sh2::isa {
 namespace {
 
-using I = Instruction;
-
 template <uint16_t Op>
 uint32_t ConditionalTarget(const SH2Core &core) {
     return core.PC + 4 + BranchOffset8<Op>;
 }
 
+}  // namespace
+
 SH2_HANDLER(BranchIfTrue) {
-    core.PC = GetT(core) != 0 ? ConditionalTarget<Op>(core) : core.PC + 2;
-    core.sliceCycles += 1;
+    const bool taken = GetT(core) != 0;
+    core.PC = taken ? ConditionalTarget<Op>(core) : core.PC + 2;
+    core.sliceCycles += taken ? kCycles : kNotTakenCycles;
 }
 SH2_HANDLER(BranchIfFalse) {
-    core.PC = GetT(core) == 0 ? ConditionalTarget<Op>(core) : core.PC + 2;
-    core.sliceCycles += 1;
+    const bool taken = GetT(core) == 0;
+    core.PC = taken ? ConditionalTarget<Op>(core) : core.PC + 2;
+    core.sliceCycles += taken ? kCycles : kNotTakenCycles;
 }
 // A walk of 2^27 not-taken BT/S in a row, with no cycle spent in between,
 // has passed every fetch position (bits 28..31 of PC play no part in the
@@ -26,6 +28,8 @@ SH2_HANDLER(BranchIfFalse) {
 // budget. At that point the rest of the budget passes as idle time and the
 // slice ends as usual. A BT/S run as a delay slot does not count: its branch
 // has spent cycles.
+namespace {
+
 constexpr uint32_t kEndlessFreeRun = uint32_t{1} << 27;
 
 void CountFreeInstruction(SH2Core &core) {
@@ -42,59 +46,47 @@ void CountFreeInstruction(SH2Core &core) {
     }
 }
 
+}  // namespace
+
 // A not-taken BT/S costs nothing, a not-taken BF/S 1 cycle.
 SH2_HANDLER(BranchIfTrueDelayed) {
     if (GetT(core) != 0) {
-        DelayedBranch(core, ConditionalTarget<Op>(core), 1);
+        DelayedBranch(core, ConditionalTarget<Op>(core), kCycles);
     } else {
+        static_assert(kNotTakenCycles == 0, "the endless-run guard counts free instructions");
         CountFreeInstruction(core);
         core.PC += 2;
     }
 }
 SH2_HANDLER(BranchIfFalseDelayed) {
     if (GetT(core) == 0) {
-        DelayedBranch(core, ConditionalTarget<Op>(core), 1);
+        DelayedBranch(core, ConditionalTarget<Op>(core), kCycles);
     } else {
-        Advance(core, 1);
+        Advance(core, kNotTakenCycles);
     }
 }
 
-SH2_HANDLER(Branch) { DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, 2); }
+SH2_HANDLER(Branch) { DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, kCycles); }
 SH2_HANDLER(BranchSubroutine) {
     core.PR = core.PC + 4;
-    DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, 2);
+    DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, kCycles);
 }
-SH2_HANDLER(BranchFar) { DelayedBranch(core, core.PC + 4 + core.R[N<Op>], 2); }
+SH2_HANDLER(BranchFar) { DelayedBranch(core, core.PC + 4 + core.R[N<Op>], kCycles); }
 SH2_HANDLER(BranchSubroutineFar) {
     const uint32_t target = core.PC + 4 + core.R[N<Op>];
     core.PR = core.PC + 4;
-    DelayedBranch(core, target, 2);
+    DelayedBranch(core, target, kCycles);
 }
-SH2_HANDLER(Jump) { DelayedBranch(core, core.R[N<Op>], 2); }
+SH2_HANDLER(Jump) { DelayedBranch(core, core.R[N<Op>], kCycles); }
 SH2_HANDLER(JumpSubroutine) {
     const uint32_t target = core.R[N<Op>];
     core.PR = core.PC + 4;
-    DelayedBranch(core, target, 2);
+    DelayedBranch(core, target, kCycles);
 }
 // RTS drops the top two bits of the return address.
-SH2_HANDLER(ReturnFromSubroutine) { DelayedBranch(core, core.PR & 0x3FFFFFFFu, 2); }
+SH2_HANDLER(ReturnFromSubroutine) { DelayedBranch(core, core.PR & 0x3FFFFFFFu, kCycles); }
 
-constexpr RowHandlers kRows[] = {
-    MakeRow<BranchIfFalse, I::BranchIfFalse>(),
-    MakeRow<BranchIfFalseDelayed, I::BranchIfFalseDelayed>(),
-    MakeRow<BranchIfTrue, I::BranchIfTrue>(),
-    MakeRow<BranchIfTrueDelayed, I::BranchIfTrueDelayed>(),
-    MakeRow<Branch, I::Branch>(),
-    MakeRow<BranchFar, I::BranchFar>(),
-    MakeRow<BranchSubroutine, I::BranchSubroutine>(),
-    MakeRow<BranchSubroutineFar, I::BranchSubroutineFar>(),
-    MakeRow<Jump, I::Jump>(),
-    MakeRow<JumpSubroutine, I::JumpSubroutine>(),
-    MakeRow<ReturnFromSubroutine, I::ReturnFromSubroutine>(),
-};
 
-}  // namespace
-
-RowHandlerList BranchRows() { return {kRows, std::size(kRows)}; }
+SH2_DEFINE_GROUP_HANDLERS(Branch)
 
 }  // namespace sh2::isa

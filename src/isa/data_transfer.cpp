@@ -7,53 +7,50 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
-namespace {
-
-using I = Instruction;
 
 SH2_HANDLER(MoveRegister) {
     core.R[N<Op>] = core.R[M<Op>];
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
 // Stores: the address comes from the registers on entry.
 SH2_HANDLER(MoveByteStoreIndexed) {
     BusWriteByte(core, core.R[0] + core.R[N<Op>], static_cast<uint8_t>(core.R[M<Op>]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveWordStoreIndexed) {
     BusWriteWord(core, core.R[0] + core.R[N<Op>], static_cast<uint16_t>(core.R[M<Op>]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveLongStoreIndexed) {
     BusWriteLong(core, core.R[0] + core.R[N<Op>], core.R[M<Op>]);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveByteStore) {
     BusWriteByte(core, core.R[N<Op>], static_cast<uint8_t>(core.R[M<Op>]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveWordStore) {
     BusWriteWord(core, core.R[N<Op>], static_cast<uint16_t>(core.R[M<Op>]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveLongStore) {
     BusWriteLong(core, core.R[N<Op>], core.R[M<Op>]);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
 // Loads: byte and word values are sign-extended.
 SH2_HANDLER(MoveByteLoad) {
     core.R[N<Op>] = SignExtend8(BusReadByte(core, core.R[M<Op>]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveWordLoad) {
     core.R[N<Op>] = SignExtend16(BusReadWord(core, core.R[M<Op>]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveLongLoad) {
     core.R[N<Op>] = BusReadLong(core, core.R[M<Op>]);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
 // Pre-decrement stores: the value is Rm before Rn changes (so MOV.x Rn,@-Rn
@@ -62,19 +59,19 @@ SH2_HANDLER(MoveByteStorePreDecrement) {
     const uint32_t value = core.R[M<Op>];
     BusWriteByte(core, core.R[N<Op>] - 1, static_cast<uint8_t>(value));
     core.R[N<Op>] -= 1;
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveWordStorePreDecrement) {
     const uint32_t value = core.R[M<Op>];
     BusWriteWord(core, core.R[N<Op>] - 2, static_cast<uint16_t>(value));
     core.R[N<Op>] -= 2;
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveLongStorePreDecrement) {
     const uint32_t value = core.R[M<Op>];
     BusWriteLong(core, core.R[N<Op>] - 4, value);
     core.R[N<Op>] -= 4;
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
 // Post-increment loads: Rm is incremented only when it is not the
@@ -85,7 +82,7 @@ SH2_HANDLER(MoveByteLoadPostIncrement) {
     if constexpr (N<Op> != M<Op>) {
         core.R[M<Op>] = address + 1;
     }
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveWordLoadPostIncrement) {
     const uint32_t address = core.R[M<Op>];
@@ -93,7 +90,7 @@ SH2_HANDLER(MoveWordLoadPostIncrement) {
     if constexpr (N<Op> != M<Op>) {
         core.R[M<Op>] = address + 2;
     }
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveLongLoadPostIncrement) {
     const uint32_t address = core.R[M<Op>];
@@ -101,103 +98,70 @@ SH2_HANDLER(MoveLongLoadPostIncrement) {
     if constexpr (N<Op> != M<Op>) {
         core.R[M<Op>] = address + 4;
     }
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
 SH2_HANDLER(MoveByteLoadIndexed) {
     core.R[N<Op>] = SignExtend8(BusReadByte(core, core.R[0] + core.R[M<Op>]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveWordLoadIndexed) {
     core.R[N<Op>] = SignExtend16(BusReadWord(core, core.R[0] + core.R[M<Op>]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveLongLoadIndexed) {
     core.R[N<Op>] = BusReadLong(core, core.R[0] + core.R[M<Op>]);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
 // MOV.B and MOV.W with a 4-bit displacement keep their base register in bits
 // 7..4; MOV.L keeps n in 11..8 and m in 7..4.
 SH2_HANDLER(MoveByteStoreDisplacement) {
     BusWriteByte(core, core.R[M<Op>] + Disp4<Op>, static_cast<uint8_t>(core.R[0]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveWordStoreDisplacement) {
     BusWriteWord(core, core.R[M<Op>] + Disp4<Op> * 2, static_cast<uint16_t>(core.R[0]));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveLongStoreDisplacement) {
     BusWriteLong(core, core.R[N<Op>] + Disp4<Op> * 4, core.R[M<Op>]);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveByteLoadDisplacement) {
     core.R[0] = SignExtend8(BusReadByte(core, core.R[M<Op>] + Disp4<Op>));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveWordLoadDisplacement) {
     core.R[0] = SignExtend16(BusReadWord(core, core.R[M<Op>] + Disp4<Op> * 2));
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MoveLongLoadDisplacement) {
     core.R[N<Op>] = BusReadLong(core, core.R[M<Op>] + Disp4<Op> * 4);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
 SH2_HANDLER(MoveT) {
     core.R[N<Op>] = GetT(core);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
 SH2_HANDLER(SwapBytes) {
     const uint32_t value = core.R[M<Op>];
     core.R[N<Op>] = (value & 0xFFFF0000u) | ((value & 0xFFu) << 8) | ((value >> 8) & 0xFFu);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(SwapWords) {
     const uint32_t value = core.R[M<Op>];
     core.R[N<Op>] = (value << 16) | (value >> 16);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(ExtractMiddle) {
     core.R[N<Op>] = (core.R[M<Op>] << 16) | (core.R[N<Op>] >> 16);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
-constexpr RowHandlers kRows[] = {
-    MakeRow<MoveRegister, I::MoveRegister>(),
-    MakeRow<MoveByteStoreIndexed, I::MoveByteStoreIndexed>(),
-    MakeRow<MoveWordStoreIndexed, I::MoveWordStoreIndexed>(),
-    MakeRow<MoveLongStoreIndexed, I::MoveLongStoreIndexed>(),
-    MakeRow<MoveByteStore, I::MoveByteStore>(),
-    MakeRow<MoveWordStore, I::MoveWordStore>(),
-    MakeRow<MoveLongStore, I::MoveLongStore>(),
-    MakeRow<MoveByteLoad, I::MoveByteLoad>(),
-    MakeRow<MoveWordLoad, I::MoveWordLoad>(),
-    MakeRow<MoveLongLoad, I::MoveLongLoad>(),
-    MakeRow<MoveByteStorePreDecrement, I::MoveByteStorePreDecrement>(),
-    MakeRow<MoveWordStorePreDecrement, I::MoveWordStorePreDecrement>(),
-    MakeRow<MoveLongStorePreDecrement, I::MoveLongStorePreDecrement>(),
-    MakeRow<MoveByteLoadPostIncrement, I::MoveByteLoadPostIncrement>(),
-    MakeRow<MoveWordLoadPostIncrement, I::MoveWordLoadPostIncrement>(),
-    MakeRow<MoveLongLoadPostIncrement, I::MoveLongLoadPostIncrement>(),
-    MakeRow<MoveByteLoadIndexed, I::MoveByteLoadIndexed>(),
-    MakeRow<MoveWordLoadIndexed, I::MoveWordLoadIndexed>(),
-    MakeRow<MoveLongLoadIndexed, I::MoveLongLoadIndexed>(),
-    MakeRow<MoveByteStoreDisplacement, I::MoveByteStoreDisplacement>(),
-    MakeRow<MoveWordStoreDisplacement, I::MoveWordStoreDisplacement>(),
-    MakeRow<MoveLongStoreDisplacement, I::MoveLongStoreDisplacement>(),
-    MakeRow<MoveByteLoadDisplacement, I::MoveByteLoadDisplacement>(),
-    MakeRow<MoveWordLoadDisplacement, I::MoveWordLoadDisplacement>(),
-    MakeRow<MoveLongLoadDisplacement, I::MoveLongLoadDisplacement>(),
-    MakeRow<MoveT, I::MoveT>(),
-    MakeRow<SwapBytes, I::SwapBytes>(),
-    MakeRow<SwapWords, I::SwapWords>(),
-    MakeRow<ExtractMiddle, I::ExtractMiddle>(),
-};
 
-}  // namespace
-
-RowHandlerList DataTransferRows() { return {kRows, std::size(kRows)}; }
+SH2_DEFINE_GROUP_HANDLERS(DataTransfer)
 
 }  // namespace sh2::isa

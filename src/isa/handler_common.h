@@ -1,7 +1,8 @@
 // Building blocks of the specialised instruction handlers. A handler is a
-// class template over the full opcode whose static Run executes exactly that
-// opcode: register numbers, immediates and displacements are compile-time
-// constants taken from the opcode's bits.
+// class template over the full opcode and its decode row whose static Run
+// executes exactly that opcode: register numbers, immediates and
+// displacements are compile-time constants taken from the opcode's bits, and
+// the cost comes from the row of the instruction list.
 #pragma once
 
 #include <array>
@@ -11,10 +12,9 @@
 #include <utility>
 
 #include "bus/memory.h"
-#include "core/run_loop.h"
 #include "core/sh2_core.h"
 #include "isa/decode_table.h"
-#include "isa/opcode_handler.h"
+#include "isa/dispatch.h"
 
 namespace sh2::isa {
 
@@ -87,47 +87,65 @@ constexpr uint32_t ExtractOperandBits(uint16_t opcode, uint16_t mask) {
 
 constexpr size_t RowSize(uint16_t mask) { return size_t{1} << (16 - std::popcount(mask)); }
 
-template <template <uint16_t> class Handler, uint16_t Match, uint16_t Mask, size_t... Index>
+template <template <uint16_t, Instruction> class Handler, Instruction Row, size_t... Index>
 constexpr std::array<OpcodeHandler, sizeof...(Index)> MakeRowHandlers(std::index_sequence<Index...>) {
-    return {{&Handler<static_cast<uint16_t>(Match | DepositOperandBits(Index, Mask))>::Run...}};
+    constexpr OpcodePattern pattern = PatternOf(Row);
+    return {{&Handler<static_cast<uint16_t>(pattern.match | DepositOperandBits(Index, pattern.mask)), Row>::Run...}};
 }
 
 // The specialised handlers of one decode row, indexed by operand bits.
-template <template <uint16_t> class Handler, Instruction Row>
-inline constexpr auto kRowHandlers = MakeRowHandlers<Handler, PatternOf(Row).match, PatternOf(Row).mask>(
-    std::make_index_sequence<RowSize(PatternOf(Row).mask)>{});
+template <template <uint16_t, Instruction> class Handler, Instruction Row>
+inline constexpr auto kRowHandlers = MakeRowHandlers<Handler, Row>(std::make_index_sequence<RowSize(PatternOf(Row).mask)>{});
 
-struct RowHandlers {
-    Instruction instruction;
-    const OpcodeHandler *handlers;  // RowSize(mask) entries
-};
+// Every handler template of the instruction list, declared for every group's
+// source; each is defined (and instantiated) only in the source of its group.
+#define SH2_DECLARE_HANDLER(name, group, mask, match, mnemonic, operands, cycles, notTaken, handler) \
+    template <uint16_t Op, Instruction Row>                                                            \
+    struct handler;
+SH2_INSTRUCTION_LIST(SH2_DECLARE_HANDLER)
+#undef SH2_DECLARE_HANDLER
 
-template <template <uint16_t> class Handler, Instruction Row>
-constexpr RowHandlers MakeRow() {
-    return {Row, kRowHandlers<Handler, Row>.data()};
+// Per decode row, the specialised handlers of the rows of one group and null
+// for the rows of the others.
+using GroupHandlers = std::array<const OpcodeHandler *, kDecodeRowCount>;
+
+template <InstructionGroup Group, template <uint16_t, Instruction> class Handler, Instruction Row>
+constexpr const OpcodeHandler *HandlersIfInGroup() {
+    if constexpr (PatternOf(Row).group == Group) {
+        return kRowHandlers<Handler, Row>.data();
+    } else {
+        return nullptr;
+    }
 }
 
-// Each instruction group lists the handlers of its rows.
-struct RowHandlerList {
-    const RowHandlers *rows;
-    size_t count;
-};
-RowHandlerList DataTransferRows();
-RowHandlerList DataTransferConstantRows();
-RowHandlerList ArithmeticRows();
-RowHandlerList LogicRows();
-RowHandlerList BranchRows();
-RowHandlerList SystemControlRows();
-RowHandlerList MultiplyRows();
+GroupHandlers DataTransferHandlers();
+GroupHandlers DataTransferConstantHandlers();
+GroupHandlers ArithmeticHandlers();
+GroupHandlers LogicHandlers();
+GroupHandlers BranchHandlers();
+GroupHandlers SystemControlHandlers();
+GroupHandlers MultiplyHandlers();
 
 }  // namespace sh2::isa
 
-// Declares the class template of one instruction's handlers; the body that
-// follows is Run's, with `core` the core and `Op` the opcode.
-#define SH2_HANDLER(Name)                  \
-    template <uint16_t Op>                 \
-    struct Name {                          \
-        static void Run(SH2Core &core);    \
-    };                                     \
-    template <uint16_t Op>                 \
-    void Name<Op>::Run(SH2Core &core)
+// Defines one handler template of the instruction list; the body that follows
+// is Run's, with `core` the core, `Op` the opcode, and kCycles and
+// kNotTakenCycles the costs of its row.
+#define SH2_HANDLER(Name)                                                            \
+    template <uint16_t Op, Instruction Row>                                          \
+    struct Name {                                                                    \
+        static constexpr int32_t kCycles = PatternOf(Row).cycles;                    \
+        static constexpr int32_t kNotTakenCycles = PatternOf(Row).notTakenCycles;    \
+        static void Run(SH2Core &core);                                              \
+    };                                                                               \
+    template <uint16_t Op, Instruction Row>                                          \
+    void Name<Op, Row>::Run(SH2Core &core)
+
+// Ends the source of one group: the handlers of its rows, for the table.
+#define SH2_GROUP_ROW(name, group, mask, match, mnemonic, operands, cycles, notTaken, handler) \
+    HandlersIfInGroup<kThisGroup, handler, Instruction::name>(),
+#define SH2_DEFINE_GROUP_HANDLERS(Group)                                              \
+    GroupHandlers Group##Handlers() {                                                \
+        constexpr InstructionGroup kThisGroup = InstructionGroup::Group;             \
+        return {{SH2_INSTRUCTION_LIST(SH2_GROUP_ROW)}};                              \
+    }

@@ -6,9 +6,6 @@
 
 namespace sh2 {
 
-using isa::RowHandlerList;
-using isa::RowHandlers;
-
 namespace {
 
 // Every decode row starts with a fixed top nibble, so rows are bucketed by it
@@ -36,19 +33,21 @@ static_assert([] {
     return true;
 }(), "every decode row must fix the top nibble");
 
-// The specialised handlers of every row, indexed by instruction.
-std::array<const OpcodeHandler *, kDecodeRowCount> CollectRowHandlers() {
-    std::array<const OpcodeHandler *, kDecodeRowCount> byInstruction{};
-    const RowHandlerList groups[] = {isa::DataTransferRows(), isa::DataTransferConstantRows(),
-                                     isa::ArithmeticRows(),    isa::LogicRows(),
-                                     isa::BranchRows(),        isa::SystemControlRows(),
-                                     isa::MultiplyRows()};
-    for (const RowHandlerList &group : groups) {
-        for (size_t i = 0; i < group.count; ++i) {
-            byInstruction[static_cast<size_t>(group.rows[i].instruction)] = group.rows[i].handlers;
+// The specialised handlers of every row, indexed by row, from the groups.
+isa::GroupHandlers CollectRowHandlers() {
+    isa::GroupHandlers byRow{};
+    const isa::GroupHandlers groups[] = {isa::DataTransferHandlers(), isa::DataTransferConstantHandlers(),
+                                         isa::ArithmeticHandlers(),    isa::LogicHandlers(),
+                                         isa::BranchHandlers(),        isa::SystemControlHandlers(),
+                                         isa::MultiplyHandlers()};
+    for (const isa::GroupHandlers &group : groups) {
+        for (size_t row = 0; row < kDecodeRowCount; ++row) {
+            if (group[row] != nullptr) {
+                byRow[row] = group[row];
+            }
         }
     }
-    return byInstruction;
+    return byRow;
 }
 
 }  // namespace
@@ -65,7 +64,7 @@ const OpcodePattern *FindDecodeRow(uint16_t opcode) {
 }
 
 void BuildOpcodeHandlerTable(OpcodeHandler *table) {
-    const auto rowHandlers = CollectRowHandlers();
+    const isa::GroupHandlers rowHandlers = CollectRowHandlers();
     for (uint32_t opcode = 0; opcode < kOpcodeCount; ++opcode) {
         const OpcodePattern *pattern = FindDecodeRow(static_cast<uint16_t>(opcode));
         const OpcodeHandler *handlers =

@@ -5,8 +5,6 @@
 namespace sh2::isa {
 namespace {
 
-using I = Instruction;
-
 uint64_t MacValue(const SH2Core &core) { return (uint64_t{core.MACH} << 32) | core.MACL; }
 void SetMacValue(SH2Core &core, uint64_t value) {
     core.MACH = static_cast<uint32_t>(value >> 32);
@@ -16,26 +14,28 @@ int64_t SignedProduct32(uint32_t a, uint32_t b) {
     return int64_t{static_cast<int32_t>(a)} * int64_t{static_cast<int32_t>(b)};
 }
 
+}  // namespace
+
 SH2_HANDLER(MultiplyLong) {
     core.MACL = core.R[N<Op>] * core.R[M<Op>];
-    Advance(core, 2);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MultiplySignedWord) {
     const int32_t product = int32_t{static_cast<int16_t>(core.R[N<Op>])} * static_cast<int16_t>(core.R[M<Op>]);
     core.MACL = static_cast<uint32_t>(product);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(MultiplyUnsignedWord) {
     core.MACL = (core.R[N<Op>] & 0xFFFFu) * (core.R[M<Op>] & 0xFFFFu);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(DoubleMultiplySigned) {
     SetMacValue(core, static_cast<uint64_t>(SignedProduct32(core.R[N<Op>], core.R[M<Op>])));
-    Advance(core, 2);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(DoubleMultiplyUnsigned) {
     SetMacValue(core, uint64_t{core.R[N<Op>]} * core.R[M<Op>]);
-    Advance(core, 2);
+    Advance(core, kCycles);
 }
 
 // MAC.L: both longs are read from the addresses on entry (with n == m the same
@@ -61,7 +61,7 @@ SH2_HANDLER(MultiplyAccumulateLong) {
             SetMacValue(core, sum);
         }
     }
-    Advance(core, 3);
+    Advance(core, kCycles);
 }
 
 // MAC.W: Rn's word is read and Rn advanced before Rm's word is read, so with
@@ -86,18 +86,18 @@ SH2_HANDLER(MultiplyAccumulateWord) {
             core.MACL = result;
         }
     }
-    Advance(core, 3);
+    Advance(core, kCycles);
 }
 
 SH2_HANDLER(Divide0Signed) {
     const uint32_t q = core.R[N<Op>] >> 31;
     const uint32_t m = core.R[M<Op>] >> 31;
     core.SR = (core.SR & ~(kSrQ | kSrM | kSrT)) | (q << 8) | (m << 9) | (q ^ m);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 SH2_HANDLER(Divide0Unsigned) {
     core.SR &= ~(kSrQ | kSrM | kSrT);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
 // One step of non-restoring division of Rn by Rm.
@@ -121,24 +121,10 @@ SH2_HANDLER(Divide1) {
     core.R[N<Op>] = result;
     const uint32_t newQ = q ^ carry ^ m;
     core.SR = (core.SR & ~(kSrQ | kSrT)) | (newQ << 8) | (newQ == m ? kSrT : 0u);
-    Advance(core, 1);
+    Advance(core, kCycles);
 }
 
-constexpr RowHandlers kRows[] = {
-    MakeRow<MultiplyLong, I::MultiplyLong>(),
-    MakeRow<MultiplySignedWord, I::MultiplySignedWord>(),
-    MakeRow<MultiplyUnsignedWord, I::MultiplyUnsignedWord>(),
-    MakeRow<DoubleMultiplySigned, I::DoubleMultiplySigned>(),
-    MakeRow<DoubleMultiplyUnsigned, I::DoubleMultiplyUnsigned>(),
-    MakeRow<MultiplyAccumulateLong, I::MultiplyAccumulateLong>(),
-    MakeRow<MultiplyAccumulateWord, I::MultiplyAccumulateWord>(),
-    MakeRow<Divide0Signed, I::Divide0Signed>(),
-    MakeRow<Divide0Unsigned, I::Divide0Unsigned>(),
-    MakeRow<Divide1, I::Divide1>(),
-};
 
-}  // namespace
-
-RowHandlerList MultiplyRows() { return {kRows, std::size(kRows)}; }
+SH2_DEFINE_GROUP_HANDLERS(Multiply)
 
 }  // namespace sh2::isa

@@ -3,7 +3,7 @@
 #include "bus/free_running_timer.h"
 #include "core/interrupts.h"
 #include "core/platform.h"
-#include "core/run_loop.h"
+#include "isa/run_loop.h"
 #include "plugin/plugin_state.h"
 
 namespace sh2 {

@@ -1,4 +1,6 @@
-#include "core/run_loop.h"
+// The run loop's slice set-up and end-of-slice servicing, and the handler of
+// the opcodes that are no instruction.
+#include "isa/run_loop.h"
 
 #include <climits>
 #include <cstdio>
@@ -17,17 +19,14 @@ constexpr int32_t kLargestSliceTarget = INT32_MAX - 256;
 
 }  // namespace
 
-int32_t RunCycles(SH2Core &core, int32_t target) {
+bool BeginSlice(SH2Core &core, int32_t target) {
     core.sliceCycles = 0;
     core.sliceTarget = target < kLargestSliceTarget ? target : kLargestSliceTarget;
     core.freeRunLength = 0;
-    if (!core.stoppedOnUndefinedOpcode && target > 0) {
-        do {
-            const uint16_t opcode = FetchOpcode(core, core.PC);
-            core.currentOpcode = opcode;
-            OpcodeHandlerTable[opcode](core);
-        } while (core.sliceCycles < core.sliceTarget);
-    }
+    return !core.stoppedOnUndefinedOpcode && target > 0;
+}
+
+int32_t FinishSlice(SH2Core &core, int32_t target) {
     if (core.stoppedOnUndefinedOpcode) {
         // A stopped core idles: the rest of the slice passes without
         // instructions, so hosts that wait for the budget to be used up go on.
@@ -48,6 +47,10 @@ int32_t RunCycles(SH2Core &core, int32_t target) {
     return core.sliceCycles;
 }
 
+int32_t RunCycles(SH2Core &core, int32_t target) {
+    return RunCyclesWatched(core, target, [](const SH2Core &) { return true; });
+}
+
 void UndefinedOpcodeHandler(SH2Core &core) {
     char text[96];
     if (!core.isMaster) {
@@ -62,6 +65,10 @@ void UndefinedOpcodeHandler(SH2Core &core) {
     }
     ShowModalBox("Error", text, kBoxErrorIcon);
     core.stoppedOnUndefinedOpcode = true;
+    // A stopped core enters no exception: a SLEEP or watchdog request made
+    // before the stop would otherwise be entered once the core restarts,
+    // stacking the new PC.
+    core.exceptionRequest = 0;
     if (core.inDelaySlot) {
         core.PC += 2;  // ExecuteDelaySlot takes 2 off: PC stays where it was
     }

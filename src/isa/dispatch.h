@@ -1,13 +1,26 @@
-// Running one core for one slice: fetch, dispatch, end-of-slice servicing.
+// Dispatch: the handler of one opcode, the table that maps every opcode to
+// its handler, the instruction fetch and the delay slot.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
 #include "core/sh2_core.h"
-#include "isa/opcode_handler.h"
 
 namespace sh2 {
+
+// Executes one opcode on the core: adds 2 to PC unless it changes the flow of
+// control, and adds its fixed cost to sliceCycles.
+using OpcodeHandler = void (*)(SH2Core &core);
+
+inline constexpr uint32_t kOpcodeCount = 65536;
+
+// Built once when the library is loaded; shared by both cores, never changed.
+extern OpcodeHandler OpcodeHandlerTable[kOpcodeCount];
+
+// Fills `table` from the decode rows: every defined opcode gets its
+// specialised handler, every other one UndefinedOpcodeHandler.
+void BuildOpcodeHandlerTable(OpcodeHandler *table);
 
 // The opcode at `address`, read straight from the host memory block that
 // address bits 20..27 select (bits 28..31 play no part), by the halfword rule
@@ -34,11 +47,6 @@ inline uint16_t FetchOpcode(const SH2Core &core, uint32_t address) {
     return opcode;
 }
 
-// Runs instructions while sliceCycles is below `target` (at least one when the
-// target is positive), then advances the free-running timer, enters a
-// requested exception and accepts at most one interrupt. Returns sliceCycles.
-int32_t RunCycles(SH2Core &core, int32_t target);
-
 // Runs the instruction at `address` as a delay slot: the slot's handler runs
 // with PC already at the branch target, and the slot's own step of 2 is taken
 // off again, so PC ends at the target.
@@ -52,7 +60,8 @@ inline void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
 }
 
 // Shows the "Error" box naming PC and the opcode once, then stops the core:
-// the slice ends at once and no register changes.
+// the slice ends at once, no register changes and a requested vector-11
+// exception is dropped.
 void UndefinedOpcodeHandler(SH2Core &core);
 
 // Makes a core stopped on an undefined opcode run again (from its current PC).
