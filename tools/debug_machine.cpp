@@ -5,12 +5,9 @@
 
 #include "bus/memory.h"
 #include "plugin/plugin_state.h"
-#include "run_watched.h"
-
-#if __has_include("isa/disassembler.h")
+#include "isa/decode_table.h"
 #include "isa/disassembler.h"
-#define SH2RUN_HAVE_DISASSEMBLER 1
-#endif
+#include "isa/run_loop.h"
 
 namespace sh2host {
 
@@ -54,11 +51,11 @@ bool IsDelayedBranch(uint16_t opcode) {
     }
 }
 
-// The library's costs of a branch that takes its slot, without the slot.
+// The branch's own share of a taken delayed branch, from the library's
+// instruction list.
 int32_t DelayedBranchCycles(uint16_t opcode) {
-    if ((opcode & 0xF000) == 0x8000) return 1;  // BT/S, BF/S taken
-    if (opcode == 0x002B) return 4;             // RTE
-    return 2;
+    const sh2::OpcodePattern *row = sh2::FindDecodeRow(opcode);
+    return row != nullptr ? row->cycles : 0;
 }
 
 uint16_t OpcodeAt(uint32_t address) {
@@ -136,13 +133,7 @@ TraceWriter::TraceWriter(FILE *out) : out_(out) {
 }
 
 void TraceWriter::Line(int core, uint32_t pc, uint16_t opcode, int32_t cycles, bool slot) {
-#if defined(SH2RUN_HAVE_DISASSEMBLER)
     const std::string text = sh2::Disassemble(opcode, pc);
-#else
-    char word[16];
-    std::snprintf(word, sizeof word, ".word 0x%04x", opcode);
-    const std::string text = word;
-#endif
     std::fprintf(out_, "%-6s %08" PRIx32 " %04x %10" PRId32 "  %s%s\n", CoreName(core), pc, opcode, cycles,
                  text.c_str(), slot ? "\t! delay slot" : "");
 }

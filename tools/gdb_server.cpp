@@ -361,7 +361,9 @@ std::string GdbServer::HandleQuery(std::string_view payload) {
         }
         if (offset >= kTargetXml.size()) return "l";
         const std::string_view part = kTargetXml.substr(offset, length);
-        return (offset + part.size() >= kTargetXml.size() ? "l" : "m") + std::string(part);
+        std::string out(1, offset + part.size() >= kTargetXml.size() ? 'l' : 'm');
+        out.append(part);
+        return out;
     }
     if (payload == "qAttached") return "1";
     if (payload == "qC") {
