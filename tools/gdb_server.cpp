@@ -219,6 +219,9 @@ std::string GdbServer::Resume(char action, int thread, const InterruptCheck &int
     } else {
         lastStop_ = target_.Continue(breakpoints_, interrupted ? interrupted : [] { return false; });
     }
+    // Like gdbserver, the thread a stop reply names becomes the one register
+    // and memory packets address: gdb assumes so and sends no Hg after it.
+    if (lastStop_.kind != StopEvent::Exited) generalThread_ = lastStop_.thread;
     return StopReply(lastStop_);
 }
 
