@@ -11,7 +11,9 @@ inline constexpr uint32_t kBoxErrorIcon = 0x10;        // MB_ICONERROR | MB_OK
 inline constexpr uint32_t kBoxInformationIcon = 0x40;  // MB_ICONINFORMATION | MB_OK
 
 // Shows a modal box with no owner window and returns once it is closed. On
-// Windows this is MessageBoxA; elsewhere the box is written as one line
+// Windows this is MessageBoxA. Elsewhere, on a desktop (DISPLAY or
+// WAYLAND_DISPLAY set) with SDL2 present, it is SDL's simple message box,
+// loaded at run time; otherwise the box is written as one line
 // ("<caption>: <text>") to stderr and the call returns at once.
 void ShowModalBox(const char *caption, const char *text, uint32_t flags);
 
