@@ -213,6 +213,7 @@ std::string GdbServer::Resume(char action, int thread, const InterruptCheck &int
         lastStop_ = {StopEvent::Exited, lastStop_.thread, *status};
         return StopReply(lastStop_);
     }
+    if (flush_) flush_();
     if (action == 's') {
         if (!ValidThread(thread)) thread = ValidThread(continueThread_) ? continueThread_ : GeneralThread();
         lastStop_ = target_.Step(thread);

@@ -75,6 +75,9 @@ public:
     void Receive(std::string_view bytes, const InterruptCheck &interrupted);
     // The bytes to send to the client since the last call.
     std::string TakeOutput();
+    // Called before the target runs, so that the transport can send what is
+    // pending (the resume's acknowledgement) at once rather than at the stop.
+    void SetFlush(std::function<void()> flush) { flush_ = std::move(flush); }
     State state() const { return state_; }
 
     // One command (a frame's payload) and its reply payload; nullopt when the
@@ -103,6 +106,7 @@ private:
     std::string input_;
     std::string output_;
     std::string lastFrame_;  // sent again when the client answers '-'
+    std::function<void()> flush_;
     std::set<uint32_t> breakpoints_;
     StopEvent lastStop_;
     int generalThread_ = 0;   // Hg: 0 any

@@ -96,6 +96,15 @@ bool ServeOverTcp(GdbServer &server, uint16_t port, FILE *announce, SessionEnd &
         return true;
     };
 
+    server.SetFlush([&] {
+        const std::string output = server.TakeOutput();
+        if (!output.empty() && !SendAll(fd, output)) gone = true;
+    });
+    struct FlushReset {
+        GdbServer &server;
+        ~FlushReset() { server.SetFlush(nullptr); }
+    } flushReset{server};
+
     for (;;) {
         std::string input;
         input.swap(pending);

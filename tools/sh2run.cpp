@@ -89,7 +89,7 @@ void Usage(FILE *out) {
                  "  --gdb PORT           serve the GDB remote protocol on 127.0.0.1:PORT (0: any free port)\n"
                  "  --trace FILE         write one line per instruction to FILE (- for stdout)\n"
                  "  --profile            at exit, print cycles and instructions per function to stderr\n"
-                 "  --verbose            show the plug-in's messages\n"
+                 "  --verbose            show which plug-in is loaded and its messages\n"
                  "Ports: a byte write to 0x%08" PRIX32 " prints a character; a long write to 0x%08" PRIX32
                  " ends the run with that status.\n",
                  kDefaultStackTop, kDefaultSlaveStackTop, kConsolePort, kExitPort);
@@ -290,6 +290,7 @@ int main(int argc, char **argv) {
     } else {
         const std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath(argv[0]) : options.pluginPath;
         if (!plugin.Load(pluginPath, error)) return Fail(error);
+        if (options.verbose) std::fprintf(stderr, "sh2run: plug-in %s\n", pluginPath.c_str());
     }
 
     SH2HostInterface host = MakeHostInterface(hostMemory);
