@@ -25,7 +25,7 @@ if [ ! -f "$dll" ]; then
 fi
 
 # The fourteen entry points, one a line in byte-wise order of their names.
-expected=$(cat "$(dirname "$0")/plugin_exports.txt")
+expected=$(bash "$(dirname "$0")/plugin_exports.sh")
 
 failures=0
 fail() {

@@ -1,6 +1,9 @@
+// The division unit: a long write to DVDNT or DVDNTL performs the whole
+// signed division at once, leaving quotient, remainder and the overflow flag
+// in the register image.
 #include "bus/memory.h"
 #include "bus/onchip_registers.h"
-#include "bus/peripherals.h"
+#include "bus/division_unit.h"
 
 namespace sh2 {
 namespace {
@@ -30,8 +33,7 @@ void Divide(SH2Core &core, int64_t dividend, int64_t divisor) {
 
 int64_t Divisor(const SH2Core &core) { return static_cast<int32_t>(ImageLong(core, reg::DVSR)); }
 
-}  // namespace
-
+// 32-by-32 signed division of DVDNT by DVSR.
 void Divide32(SH2Core &core) {
     const int64_t divisor = Divisor(core);
     if (divisor == 0) {
@@ -42,6 +44,7 @@ void Divide32(SH2Core &core) {
     SetImageLong(core, reg::DVDNT, ImageLong(core, reg::DVDNTL));
 }
 
+// 64-by-32 signed division of DVDNTH:DVDNTL by DVSR.
 void Divide64(SH2Core &core) {
     const int64_t divisor = Divisor(core);
     if (divisor == 0) {
@@ -53,6 +56,8 @@ void Divide64(SH2Core &core) {
     }
     SetImageLong(core, reg::DVDNT, ImageLong(core, reg::DVDNTL));
 }
+
+}  // namespace
 
 void DivisionUnitWriteDividend32(SH2Core &core, uint32_t value) {
     SetImageLong(core, reg::DVDNTL, value);

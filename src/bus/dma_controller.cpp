@@ -1,6 +1,9 @@
+// The DMA controller: a long write to CHCR0, CHCR1 or DMAOR that enables a
+// channel performs its whole transfer at once through the host callbacks,
+// then marks it ended and requests its interrupt if enabled.
 #include "bus/memory.h"
 #include "bus/onchip_registers.h"
-#include "bus/peripherals.h"
+#include "bus/dma_controller.h"
 #include "core/interrupts.h"
 #include "core/platform.h"
 
@@ -61,8 +64,7 @@ void TransferUnit(SH2Core &core, uint32_t unitSize, uint32_t source, uint32_t de
     }
 }
 
-}  // namespace
-
+// Performs channel 0's or 1's whole transfer through the host callbacks.
 void RunDmaChannel(SH2Core &core, int channel) {
     const ChannelRegisters regs = RegistersOf(channel);
     const uint32_t sar = ImageLong(core, regs.sar);
@@ -98,6 +100,8 @@ void RunDmaChannel(SH2Core &core, int channel) {
         RequestInterrupt(core, ImageByte(core, regs.vectorByte), ImageByte(core, reg::IPRA_HIGH) & 0x0F);
     }
 }
+
+}  // namespace
 
 void DmaWriteChannelControl(SH2Core &core, int channel, uint32_t value) {
     if ((value & kChcrEnable) != 0 && (ImageLong(core, reg::DMAOR) & kDmaorMasterEnable) != 0) {

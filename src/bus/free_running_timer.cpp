@@ -1,3 +1,5 @@
+// The free-running timer: FRC advanced once per slice through the prescaler,
+// the compare, overflow and input-capture events and their interrupts.
 #include "bus/free_running_timer.h"
 
 #include "bus/memory.h"

@@ -3,7 +3,9 @@
 #include "bus/free_running_timer.h"
 #include "bus/memory.h"
 #include "bus/onchip_registers.h"
-#include "bus/peripherals.h"
+#include "bus/division_unit.h"
+#include "bus/dma_controller.h"
+#include "bus/watchdog.h"
 
 namespace sh2 {
 
@@ -38,8 +40,8 @@ void OnChipWriteByte(SH2Core &core, uint32_t address, uint8_t value) {
 
 void OnChipWriteWord(SH2Core &core, uint32_t address, uint16_t value) {
     SetImageWord(core, address, value);
-    if (address == reg::WTCSR || address == reg::WTCNT || address == reg::RSTCSR_WRITE) {
-        WatchdogWriteWord(core, address, value);
+    if (address == reg::WTCSR || address == reg::WTCNT) {
+        WatchdogWriteWord(core, value);
     }
 }
 

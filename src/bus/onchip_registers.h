@@ -22,7 +22,6 @@ inline constexpr uint32_t VCRD_HIGH = 0xFFFFFE68;  // overflow vector
 // Watchdog.
 inline constexpr uint32_t WTCSR = 0xFFFFFE80;
 inline constexpr uint32_t WTCNT = 0xFFFFFE81;
-inline constexpr uint32_t RSTCSR_WRITE = 0xFFFFFE82;
 inline constexpr uint32_t RSTCSR = 0xFFFFFE83;
 
 // Interrupt controller.

@@ -1,5 +1,8 @@
+// The watchdog timer: word writes with the 0x5A or 0xA5 code set its counter
+// or control register copies, and the control write sets or clears the
+// exception request. The counter does not count.
 #include "bus/onchip_registers.h"
-#include "bus/peripherals.h"
+#include "bus/watchdog.h"
 
 namespace sh2 {
 namespace {
@@ -10,10 +13,7 @@ constexpr uint8_t kTimerEnable = 0x20;  // WTCSR.TME
 
 }  // namespace
 
-void WatchdogWriteWord(SH2Core &core, uint32_t address, uint16_t value) {
-    if (address == reg::RSTCSR_WRITE) {
-        return;
-    }
+void WatchdogWriteWord(SH2Core &core, uint16_t value) {
     const auto code = static_cast<uint8_t>(value >> 8);
     const auto data = static_cast<uint8_t>(value);
     if (code == kCounterWriteCode) {

@@ -1,3 +1,5 @@
+// Creating, resetting and destroying a core: the power-on and reset vectors,
+// the register reset values and the empty log file.
 #include <cstring>
 #include <new>
 
@@ -43,8 +45,8 @@ void ClearPendingInterrupts(PendingInterruptTable &table) {
     table.pendingCount = 0;
 }
 
-}  // namespace
-
+// Fills the register image and on-chip RAM with zeros, then stores the
+// register reset values.
 void FillResetImage(SH2Core &core) {
     std::memset(core.OnChipRegisterFile, 0, sizeof core.OnChipRegisterFile);
     std::memset(core.OnChipRam, 0, sizeof core.OnChipRam);
@@ -54,11 +56,14 @@ void FillResetImage(SH2Core &core) {
     core.OnChipRegisterFile[kBcr1High & 0x1FF] = core.isMaster ? kBcr1HighMaster : kBcr1HighSlave;
 }
 
+// A core needs all six callbacks and all three memory blocks.
 bool HostInterfaceComplete(const SH2HostInterface &host) {
     return host.ReadByte != nullptr && host.ReadWord != nullptr && host.ReadLong != nullptr &&
            host.WriteByte != nullptr && host.WriteWord != nullptr && host.WriteLong != nullptr &&
            host.MemoryBlock0 != nullptr && host.MemoryBlock1 != nullptr && host.MemoryBlock2 != nullptr;
 }
+
+}  // namespace
 
 SH2Core *CreateCore(bool isMaster, const SH2HostInterface &host) {
     if (!HostInterfaceComplete(host)) {

@@ -1,3 +1,5 @@
+// Interrupt requests, their acceptance at the end of a slice and the
+// requested vector-11 exception; the frame goes straight to the host.
 #include "core/interrupts.h"
 
 namespace sh2 {

@@ -85,15 +85,11 @@ extern uint8_t Interrupting;
 // ReadLong at 0 and 4, fills the register image with its reset values and
 // recreates the core's empty log file. Returns null if storage is exhausted or
 // the record lacks one of its six callbacks or three memory blocks.
-bool HostInterfaceComplete(const SH2HostInterface &host);
 SH2Core *CreateCore(bool isMaster, const SH2HostInterface &host);
 void DestroyCore(SH2Core *core);
 // Manual reset: PC and SP from ReadLong at 8 and 12; see the .cpp for what a
 // reset leaves untouched.
 void ResetCore(SH2Core &core);
-// Fills the register image and on-chip RAM with zeros, then stores the
-// register reset values.
-void FillResetImage(SH2Core &core);
 
 inline const char *LogFileName(bool isMaster) {
     return isMaster ? "master_sh2_interpreter.log" : "slave_sh2_interpreter.log";
