@@ -270,7 +270,7 @@ private:
     std::string stderrFile_;
 };
 
-TEST(GdbSocket, CtrlCStopsARunningProgramAndKillEndsTheSession) {
+TEST(GdbSocket, CtrlCStopsARunningProgramAndKillEndsSh2run) {
     // The program spins for ever at `hang`.
     Sh2runGdb runner({"--entry", "0x600400a", Elf("crc32")});
     ASSERT_TRUE(runner.Connect());

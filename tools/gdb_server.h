@@ -84,7 +84,7 @@ public:
     // command has no reply (k). Exposed for tests.
     std::optional<std::string> HandleCommand(std::string_view payload, const InterruptCheck &interrupted);
 
-    // Framing helpers.
+    // Framing.
     static std::string Frame(std::string_view payload);
     static uint8_t Checksum(std::string_view payload);
 

@@ -39,7 +39,7 @@ bool SendAll(int fd, const std::string &bytes) {
 
 }  // namespace
 
-bool ServeOverTcp(GdbServer &server, uint16_t port, FILE *announce, SessionEnd &end, std::string &error) {
+bool ServeOverTcp(GdbServer &server, uint16_t port, FILE *announce, ClientEnd &end, std::string &error) {
     Socket listener(socket(AF_INET, SOCK_STREAM, 0));
     if (listener.fd() < 0) {
         error = std::string("socket: ") + std::strerror(errno);
@@ -119,15 +119,15 @@ bool ServeOverTcp(GdbServer &server, uint16_t port, FILE *announce, SessionEnd &
         const std::string output = server.TakeOutput();
         if (!output.empty() && !SendAll(fd, output)) gone = true;
         if (server.state() == GdbServer::State::Detached) {
-            end = SessionEnd::Detached;
+            end = ClientEnd::Detached;
             return true;
         }
         if (server.state() == GdbServer::State::Killed) {
-            end = SessionEnd::Killed;
+            end = ClientEnd::Killed;
             return true;
         }
         if (gone && pending.empty()) {
-            end = SessionEnd::Disconnected;
+            end = ClientEnd::Disconnected;
             return true;
         }
     }

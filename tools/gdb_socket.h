@@ -9,13 +9,13 @@
 
 namespace sh2gdb {
 
-enum class SessionEnd { Detached, Killed, Disconnected };
+enum class ClientEnd { Detached, Killed, Disconnected };
 
 // Listens on 127.0.0.1:`port` (0: a free port the system picks), writes
 // "listening on 127.0.0.1:PORT" to `announce`, accepts one client and serves
 // it until it detaches, kills or goes away. While the target runs, the
 // socket is polled between slices for the client's 0x03 interrupt byte.
 // False, with `error` set, when the socket cannot be set up.
-bool ServeOverTcp(GdbServer &server, uint16_t port, FILE *announce, SessionEnd &end, std::string &error);
+bool ServeOverTcp(GdbServer &server, uint16_t port, FILE *announce, ClientEnd &end, std::string &error);
 
 }  // namespace sh2gdb

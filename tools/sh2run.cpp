@@ -47,7 +47,7 @@ constexpr uint32_t kDefaultSlaveStackTop = 0x061F0000;
 // Exit codes of the runner itself; a program's own status is passed through.
 constexpr int kExitUsage = 125;
 constexpr int kExitCycleLimit = 124;
-// A debugging session that gdb killed or walked away from.
+// A debugging run that gdb killed or walked away from.
 constexpr int kExitKilled = 137;
 
 // ---------------------------------------------------------------------------
@@ -327,16 +327,16 @@ int main(int argc, char **argv) {
         settings.irqEvery = options.irqEvery;
         MachineTarget target(settings);
         sh2gdb::GdbServer server(target);
-        sh2gdb::SessionEnd end = sh2gdb::SessionEnd::Disconnected;
+        sh2gdb::ClientEnd end = sh2gdb::ClientEnd::Disconnected;
         if (!sh2gdb::ServeOverTcp(server, *options.gdbPort, stderr, end, error)) {
             plugin.DeInitPlugin();
             return Fail(error);
         }
-        if (end == sh2gdb::SessionEnd::Detached) target.RunToEnd(options.cycleLimit);
+        if (end == sh2gdb::ClientEnd::Detached) target.RunToEnd(options.cycleLimit);
         std::fflush(stdout);
         plugin.DeInitPlugin();
         if (options.stats) std::fprintf(stderr, "emulated cycles: %" PRIu64 "\n", target.masterCycles());
-        if (end != sh2gdb::SessionEnd::Detached && !ports.exited) return kExitKilled;
+        if (end != sh2gdb::ClientEnd::Detached && !ports.exited) return kExitKilled;
         if (!ports.exited) {
             std::fprintf(stderr, "sh2run: cycle limit of %" PRIu64 " reached without an exit\n", options.cycleLimit);
             return kExitCycleLimit;

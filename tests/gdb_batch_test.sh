@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A batch gdb-multiarch session against `sh2run --gdb` running crc32.elf,
+# A batch gdb-multiarch run against `sh2run --gdb` running crc32.elf,
 # checked on gdb's own output.
 #   master: break at a function, read registers and a variable, write the
 #           data the program is about to read and see it use the new value,
@@ -7,7 +7,7 @@
 #   slave:  both processors as two threads (--slave-entry at crc32): a
 #           breakpoint hit by the slave, per-thread registers, a step of the
 #           slave alone, then the master's breakpoint.
-# Usage: gdb_session_test.sh master|slave SH2RUN crc32.elf   (exit 77: skipped)
+# Usage: gdb_batch_test.sh master|slave SH2RUN crc32.elf   (exit 77: skipped)
 set -euo pipefail
 mode=$1 sh2run=$2 elf=$3
 
@@ -133,11 +133,11 @@ for _ in $(seq 100); do
   fi
   sleep 0.1
 done
-[ -n "$status" ] || fail "sh2run did not end after the session"
+[ -n "$status" ] || fail "sh2run did not end after gdb"
 if [ "$mode" = master ]; then
   [ "$status" -eq 0 ] || fail "sh2run exited with $status"
   grep -q 'crc32("123456789") = 0xb2288182' "$work/out" || fail "the program did not print the changed CRC: $(cat "$work/out")"
 else
   [ "$status" -eq 137 ] || fail "sh2run exited with $status after a kill"
 fi
-echo "gdb session ($mode) OK"
+echo "gdb batch run ($mode) OK"
