@@ -10,8 +10,9 @@
 // holds a MAC, whose result S changes), which qemu's user mode cannot set:
 // those bits must survive every instruction.
 //
-// Known differences: qemu-sh4eb 7.2 gets four of these instructions wrong,
-// and there this interpreter follows the SH-2 rather than qemu:
+// Known differences: qemu-sh4eb 7.2 gets four of these instructions wrong
+// in ways the replay can see, and there this interpreter follows the SH-2
+// rather than qemu:
 //   - ADDV Rm,Rn: qemu writes the sum to Rm and leaves Rn;
 //   - SUBV Rm,Rn: qemu takes T from the sign of Rm instead of Rn;
 //   - ROTL Rn, ROTR Rn: qemu always clears T;
@@ -20,7 +21,9 @@
 // The generator leaves out every case whose outcome one of these would
 // change. KnownQemuDifference below recognises them again, from the state
 // just before each instruction: such a case is not compared but reported,
-// and the fixture is expected to contain none.
+// and the fixture is expected to contain none. qemu's MAC.W, which reads a
+// long, is not run at all: the generator computes its reference with an
+// equivalent sequence, and this side runs the real MAC.W.
 #include <gtest/gtest.h>
 
 #include <cstddef>
