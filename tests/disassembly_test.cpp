@@ -63,4 +63,22 @@ TEST(ObjdumpOracle, EveryOpcodeDecodesAndDisassemblesAsBinutilsDoes) {
     EXPECT_EQ(undefined, 11784);
 }
 
+// PC-relative operands follow the address disassembled at, with 32-bit
+// wrap-around, as objdump --adjust-vma prints them.
+TEST(ObjdumpOracle, TargetsFollowTheAddress) {
+    struct Case {
+        uint16_t opcode;
+        uint32_t address;
+        const char *text;
+    };
+    const Case cases[] = {
+        {0xA800, 0x06000000, "bra\t0x5fff004"},  {0xD105, 0x06000002, "mov.l\t0x6000018,r1"},
+        {0x8B80, 0x06000004, "bf\t0x5ffff08"},   {0x9280, 0x06000006, "mov.w\t0x600010a,r2"},
+        {0xA800, 0x00000000, "bra\t0xfffff004"}, {0x8B80, 0x00000004, "bf\t0xffffff08"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(sh2::Disassemble(c.opcode, c.address), c.text) << Hex4(c.opcode) << " at " << c.address;
+    }
+}
+
 }  // namespace
