@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,33 @@ TEST(AssembledProgram, SelfTestPasses) {
     EXPECT_EQ(run.exitCode, 0) << errors;
     EXPECT_EQ(run.output, "selftest: ok\n") << errors;
 }
+
+// The assembly check programs print "<name>: ok" and exit with 0, or name
+// the failed check and exit with its number.
+struct CheckProgram {
+    const char *name;
+    const char *options;
+};
+std::ostream &operator<<(std::ostream &out, const CheckProgram &program) { return out << program.name; }
+
+class AssembledCheckProgram : public ::testing::TestWithParam<CheckProgram> {};
+
+TEST_P(AssembledCheckProgram, ReportsOkAndExitsWithZero) {
+    const CheckProgram &program = GetParam();
+    std::string errors;
+    const CommandResult run =
+        RunCommand(kRunner + " --max-cycles 50000000 " + program.options + " " + Elf(program.name), &errors);
+    EXPECT_EQ(run.output, std::string(program.name) + ": ok\n") << errors;
+    EXPECT_EQ(run.exitCode, 0) << errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, AssembledCheckProgram,
+                         ::testing::Values(CheckProgram{"trap_rte", ""}, CheckProgram{"sleep_exception", ""},
+                                           CheckProgram{"irq_entry", "--irq 80,6,2"},
+                                           CheckProgram{"nested_slots", ""}),
+                         [](const ::testing::TestParamInfo<CheckProgram> &info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(AssembledProgram, KnownCrcOfTheCheckString) {
     // Independent of the native build: the CRC-32 check value of "123456789".

@@ -14,7 +14,6 @@ namespace {
 
 constexpr uint32_t kMach = 0x4D414348;  // the fixture's background
 constexpr uint32_t kMacl = 0x4D41434C;
-constexpr uint32_t kS = 0x002;
 
 uint64_t Mac(const sh2::SH2Core &core) { return (uint64_t{core.MACH} << 32) | core.MACL; }
 

@@ -14,7 +14,7 @@ mkdir -p "$out"
 cflags=(-m4-nofpu -mb -O2 -S -ffreestanding -fno-builtin -fno-pic -fno-pie
         -fno-tree-loop-distribute-patterns -fno-stack-protector -fno-asynchronous-unwind-tables
         -Wall -Wextra -Werror)
-assemble() { sh-elf-as --isa=sh2 -big -o "$2" "$1"; }
+assemble() { sh-elf-as --isa=sh2 -big -I "$examples" -o "$2" "$1"; }
 link() { local name=$1; shift; sh-elf-ld -EB -z max-page-size=4096 -T "$examples/sh2.ld" --no-warn-rwx-segments --no-warn-execstack -o "$out/$name.elf" "$@"; }
 
 assemble "$examples/crt0.s" "$work/crt0.o"
@@ -39,7 +39,10 @@ build_c onchip_ram
 build_c divu_dma
 build_c timer_irq timer_isr.s
 
-assemble "$examples/selftest.s" "$work/selftest.o"
-link selftest "$work/selftest.o"
+# The assembly check programs (they include report.inc).
+for name in selftest trap_rte sleep_exception irq_entry nested_slots; do
+  assemble "$examples/$name.s" "$work/$name.o"
+  link "$name" "$work/$name.o"
+done
 
 ls -l "$out"
