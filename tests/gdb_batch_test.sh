@@ -29,7 +29,8 @@ fail() {
 
 extra=()
 [ "$mode" = slave ] && extra=(--slave-entry 0x600404c)
-"$sh2run" --gdb 0 "${extra[@]}" "$elf" >"$work/out" 2>"$work/err" &
+: >"$work/err"  # exists before sh2run's own redirection does
+"$sh2run" --gdb 0 "${extra[@]}" "$elf" >"$work/out" 2>>"$work/err" &
 pid=$!
 port=
 for _ in $(seq 100); do

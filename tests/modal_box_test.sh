@@ -38,7 +38,8 @@ echo "virtual display $DISPLAY"
 
 # SDL and X11 keep a few allocations for the life of the process.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-"$probe" "$plugin" >"$work/out" 2>"$work/err" &
+: >"$work/out"
+"$probe" "$plugin" >>"$work/out" 2>"$work/err" &
 probe_pid=$!
 
 window=
