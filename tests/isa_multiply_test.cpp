@@ -73,6 +73,7 @@ const MultiplyCase kMultiplyCases[] = {
     // DIV1 R1,R2, one row of each oldQ/M combination.
     {"DIV1 oldQ 0 M 0, borrow", 0x3214, {{1, 3}, {2, 0x80000000}}, 0x0F2, {{2, 0xFFFFFFFD}}, 0x0F3, kMach, kMacl, 1},
     {"DIV1 oldQ 0 M 0, no borrow", 0x3214, {{1, 3}, {2, 8}}, 0x001, {{2, 0x0E}}, 0x001, kMach, kMacl, 1},
+    {"DIV1 by zero, subtract path", 0x3214, {{1, 0}, {2, 8}}, 0x000, {{2, 0x10}}, 0x001, kMach, kMacl, 1},
     {"DIV1 oldQ 0 M 1, carry", 0x3214, {{1, 0xFFFFFFFD}, {2, 0x40000000}}, 0x201, {{2, 0x7FFFFFFE}}, 0x200, kMach,
      kMacl, 1},
     {"DIV1 oldQ 1 M 0, no carry", 0x3214, {{1, 5}, {2, 0x10}}, 0x100, {{2, 0x25}}, 0x001, kMach, kMacl, 1},

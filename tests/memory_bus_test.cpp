@@ -48,6 +48,7 @@ const RouteCase kRoutes[] = {
     {0xC0000FF0, Destination::Ram, Destination::Ram},
     {0xE0001230, Destination::Ram, Destination::Ram},
     {0xFFFFFDF8, Destination::Ram, Destination::Ram},
+    {0xFFFFFE00, Destination::RegisterWindow, Destination::RegisterWindow},
     {0xFFFFFE40, Destination::RegisterWindow, Destination::RegisterWindow},
     {0xFFFFFFF8, Destination::RegisterWindow, Destination::RegisterWindow},
 };

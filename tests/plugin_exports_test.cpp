@@ -178,6 +178,7 @@ TEST_F(PluginEntryPoints, RecordMayBeDiscardedAfterInit) {
 }
 
 TEST_F(PluginEntryPoints, NullRecordFailsWithoutAMessage) {
+    Init();  // a null record also forgets the callback of an earlier record
     EXPECT_EQ(InitSH2Plugin(nullptr), 0);
     EXPECT_EQ(sh2::MasterCore, nullptr);
     EXPECT_EQ(sh2::SlaveCore, nullptr);
@@ -226,6 +227,11 @@ TEST_F(PluginEntryPoints, SetupAndDeInitSendTheirLines) {
     EXPECT_EQ(sh2::MasterCore, nullptr);
     EXPECT_EQ(sh2::SlaveCore, nullptr);
     EXPECT_TRUE(machine.accesses.empty()) << Describe(machine.accesses);
+    // The host's callback is forgotten: nothing more reaches it.
+    machine.messages.clear();
+    DeInitPlugin();
+    SetupPlugin();
+    EXPECT_TRUE(machine.messages.empty());
 }
 
 TEST_F(PluginEntryPoints, EveryLineOfALifetimeCarriesTheMessageColour) {

@@ -96,6 +96,15 @@ protected:
 // ---------------------------------------------------------------------------
 // Prescaler
 
+// Each byte window replaces its own half of the compare register only.
+TEST_F(FreeRunningTimer, CompareByteWritesKeepTheOtherHalf) {
+    sh2::BusWriteByte(*core, kOcrLow, 0xFF);
+    sh2::BusWriteByte(*core, kOcrHigh, 0x12);
+    EXPECT_EQ(core->OCRA, 0x12FFu);
+    sh2::BusWriteByte(*core, kOcrLow, 0x34);
+    EXPECT_EQ(core->OCRA, 0x1234u);
+}
+
 TEST_F(FreeRunningTimer, WorkedExampleCarriesTheRemainderToTheNextSlice) {
     // CPU clock / 8 from creation: 100 cycles make 12 counts and leave 4; the
     // next 100 give 104, 13 counts and nothing left.
