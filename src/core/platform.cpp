@@ -1,3 +1,6 @@
+// The operating system services the library uses: a modal message box (on
+// Windows MessageBoxA, on a Linux desktop SDL2 loaded at run time, otherwise
+// one stderr line) and the deletion of a file.
 #include "core/platform.h"
 
 #include <cstdio>
