@@ -12,7 +12,6 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
-#include <cstring>
 #endif
 
 namespace sh2 {
@@ -24,7 +23,6 @@ namespace {
 // declarations needed are those of SDL's stable C ABI.
 constexpr uint32_t kSdlInitVideo = 0x00000020;        // SDL_INIT_VIDEO
 constexpr uint32_t kSdlBoxError = 0x00000010;         // SDL_MESSAGEBOX_ERROR
-constexpr uint32_t kSdlBoxWarning = 0x00000020;       // SDL_MESSAGEBOX_WARNING
 constexpr uint32_t kSdlBoxInformation = 0x00000040;   // SDL_MESSAGEBOX_INFORMATION
 
 struct Sdl {
@@ -70,12 +68,9 @@ bool ShowSdlBox(const char *caption, const char *text, uint32_t flags) {
     if (!OnDesktop()) return false;
     const Sdl *sdl = LoadSdl();
     if (sdl == nullptr) return false;
-    uint32_t kind = kSdlBoxInformation;
-    if ((flags & 0xF0u) == kBoxErrorIcon) {
-        kind = kSdlBoxError;
-    } else if (std::strcmp(caption, "Warning") == 0) {
-        kind = kSdlBoxWarning;
-    }
+    // The icon follows the box's flags, as MessageBoxA's does: the "Warning"
+    // box carries the information icon too.
+    const uint32_t kind = (flags & 0xF0u) == kBoxErrorIcon ? kSdlBoxError : kSdlBoxInformation;
     // SDL shows a simple box without being initialised, through the
     // desktop's own backend; only when that fails is its video subsystem
     // started for a second try (and stopped again, unless the host runs SDL
