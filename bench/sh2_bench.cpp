@@ -74,7 +74,7 @@ struct Machine {
 
     // Fresh memory, the program and its vectors; the plug-in initialised.
     bool Start(uint8_t(SH2_CDECL *init)(const SH2HostInterface *)) {
-        for (auto &block : memory.words) std::fill(block.begin(), block.end(), 0u);
+        memory.Clear();
         sh2host::UseMemory(&memory);
         sh2host::ports = {};
         sh2host::ports.console = nullptr;

@@ -48,6 +48,7 @@ class GdbPackets : public ::testing::Test {
 protected:
     void SetUp() override {
         ports = PortState{};
+        hooks = HostHooks{};
         ports.console = nullptr;
         quietMessages = true;
         UseMemory(memory_.get());

@@ -1,6 +1,5 @@
-// A host for tests: flat memory in the plug-in's block format behind the six
-// memory callbacks, a record of every callback call, captured message lines
-// and captured modal boxes.
+// The host of the tests: sh2run's host machine with a record of every
+// callback call, captured message lines and captured modal boxes.
 #pragma once
 
 #include <cstdint>
@@ -9,17 +8,12 @@
 #include <vector>
 
 #include "core/sh2_core.h"
+#include "host_machine.h"
 #include "sh2_plugin.h"
 
 namespace sh2test {
 
-struct HostAccess {
-    enum Kind : uint8_t { Read, Write } kind;
-    uint8_t width;  // 1, 2 or 4
-    uint32_t address;
-    uint32_t value;
-    bool operator==(const HostAccess &) const = default;
-};
+using sh2host::HostAccess;
 
 struct ShownBox {
     std::string caption;
@@ -32,44 +26,42 @@ struct HostMessageLine {
     uint32_t colour;
 };
 
-// The test machine. Callbacks are plain functions, so there is one machine
-// per process; Reset() gives a clean one.
+// The test machine: sh2run's host machine with its ports off, every callback
+// call recorded while `recording` is on, message lines and modal boxes
+// captured. There is one per process; Reset() gives a clean one.
 class TestMachine {
 public:
-    static constexpr uint32_t kBlock0Size = 0x80000;
-    static constexpr uint32_t kBlock1Size = 0x100000;
-    static constexpr uint32_t kBlock2Size = 0x200000;
+    static constexpr uint32_t kBlock0Size = sh2host::kBlockSizes[0];
+    static constexpr uint32_t kBlock1Size = sh2host::kBlockSizes[1];
+    static constexpr uint32_t kBlock2Size = sh2host::kBlockSizes[2];
 
     static TestMachine &Get();
 
-    // Clears memory, records, boxes and messages and installs the box handler.
+    // Clears memory, records, boxes and messages and installs the hooks and
+    // the box handler.
     void Reset();
-    SH2HostInterface Interface() const;
+    SH2HostInterface Interface() const { return sh2host::MakeHostInterface(memory_); }
 
     // Emulated memory (big-endian view) in the blocks, bypassing the record.
-    // Every address maps into a block by bits 20..27, as the fetch does.
-    uint8_t Byte(uint32_t address) const;
-    uint16_t Word(uint32_t address) const;
-    uint32_t Long(uint32_t address) const;
-    void SetByte(uint32_t address, uint8_t value);
-    void SetWord(uint32_t address, uint16_t value);
-    void SetLong(uint32_t address, uint32_t value);
+    uint8_t Byte(uint32_t address) const { return sh2host::ReadByteAt(address); }
+    uint16_t Word(uint32_t address) const { return sh2host::ReadWordAt(address); }
+    uint32_t Long(uint32_t address) const { return sh2host::ReadLongAt(address); }
+    void SetByte(uint32_t address, uint8_t value) { sh2host::WriteByteAt(address, value); }
+    void SetWord(uint32_t address, uint16_t value) { sh2host::WriteWordAt(address, value); }
+    void SetLong(uint32_t address, uint32_t value) { sh2host::WriteLongAt(address, value); }
     void SetWords(uint32_t address, std::initializer_list<uint16_t> words);
     void SetWords(uint32_t address, const std::vector<uint16_t> &words);
 
-    // The six callbacks record their calls here while recording is on.
     std::vector<HostAccess> accesses;
     bool recording = true;
     std::vector<ShownBox> boxes;
     std::vector<HostMessageLine> messages;
 
-    const uint8_t *BlockBase(int index) const { return blocks_[index].data(); }
+    const uint8_t *BlockBase(int index) const { return memory_.Bytes(index); }
 
 private:
-    TestMachine();
-    uint8_t *Locate(uint32_t address);
-    const uint8_t *Locate(uint32_t address) const;
-    std::vector<uint8_t> blocks_[3];
+    TestMachine() { sh2host::UseMemory(&memory_); }
+    sh2host::HostMemory memory_;
 };
 
 // A core created directly on the test machine, with the vector table at 0..15

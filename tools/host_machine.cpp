@@ -2,30 +2,82 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <new>
+
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#endif
 
 namespace sh2host {
 
 PortState ports;
+HostHooks hooks;
 bool quietMessages = false;
 
 namespace {
 
+constexpr size_t kPage = 4096;
+
 HostMemory *memory = nullptr;
+
+uint32_t *AllocateBlock(uint32_t size) {
+#if defined(_WIN32)
+    void *block = _aligned_malloc(size, kPage);
+#else
+    void *block = std::aligned_alloc(kPage, size);
+#endif
+    if (block == nullptr) throw std::bad_alloc();
+    std::memset(block, 0, size);
+    return static_cast<uint32_t *>(block);
+}
 
 // The block and the word index an address selects, exactly as the fetch does.
 uint32_t &WordAt(uint32_t address) {
     const uint32_t region = address & 0x0FF00000u;
-    if (region == 0) return memory->words[0][(address & 0x7FFFCu) >> 2];
-    if (region == 0x00200000u) return memory->words[1][(address & 0xFFFFCu) >> 2];
-    return memory->words[2][(address & 0x1FFFFCu) >> 2];
+    if (region == 0) return memory->Block(0)[(address & 0x7FFFCu) >> 2];
+    if (region == 0x00200000u) return memory->Block(1)[(address & 0xFFFFCu) >> 2];
+    return memory->Block(2)[(address & 0x1FFFFCu) >> 2];
 }
 
 unsigned ByteShift(uint32_t address) { return (3u - (address & 3u)) * 8u; }
 
 }  // namespace
+
+HostMemory::HostMemory() {
+    for (int i = 0; i < 3; ++i) blocks_[i] = AllocateBlock(kBlockSizes[i]);
+}
+
+HostMemory::~HostMemory() {
+    SetReadOnly(false);
+    if (memory == this) memory = nullptr;
+    for (uint32_t *block : blocks_) {
+#if defined(_WIN32)
+        _aligned_free(block);
+#else
+        std::free(block);
+#endif
+    }
+}
+
+void HostMemory::Clear() {
+    for (int i = 0; i < 3; ++i) std::memset(blocks_[i], 0, kBlockSizes[i]);
+}
+
+bool HostMemory::SetReadOnly(bool readOnly) {
+#if defined(_WIN32)
+    return !readOnly;
+#else
+    bool done = true;
+    for (int i = 0; i < 3; ++i) {
+        done = mprotect(blocks_[i], kBlockSizes[i], readOnly ? PROT_READ : PROT_READ | PROT_WRITE) == 0 && done;
+    }
+    return done;
+#endif
+}
 
 void UseMemory(HostMemory *selected) { memory = selected; }
 
@@ -40,6 +92,23 @@ void WriteByteAt(uint32_t address, uint8_t value) {
     uint32_t &word = WordAt(address);
     const unsigned shift = ByteShift(address);
     word = (word & ~(0xFFu << shift)) | (uint32_t{value} << shift);
+}
+
+// Aligned halfwords are read and written whole.
+uint16_t ReadWordAt(uint32_t address) {
+    if ((address & 1u) == 0) return static_cast<uint16_t>(WordAt(address) >> ((address & 2u) != 0 ? 0 : 16));
+    return static_cast<uint16_t>((ReadByteAt(address) << 8) | ReadByteAt(address + 1));
+}
+
+void WriteWordAt(uint32_t address, uint16_t value) {
+    if ((address & 1u) == 0) {
+        uint32_t &word = WordAt(address);
+        const unsigned shift = (address & 2u) != 0 ? 0 : 16;
+        word = (word & ~(0xFFFFu << shift)) | (uint32_t{value} << shift);
+        return;
+    }
+    WriteByteAt(address, static_cast<uint8_t>(value >> 8));
+    WriteByteAt(address + 1, value & 0xFF);
 }
 
 uint32_t ReadLongAt(uint32_t address) {
@@ -59,54 +128,77 @@ void WriteLongAt(uint32_t address, uint32_t value) {
 
 namespace {
 
-// The six callbacks. Aligned halfwords are read and written whole.
-uint8_t SH2_FASTCALL HostReadByte(uint32_t address) { return ReadByteAt(address); }
-
-uint16_t SH2_FASTCALL HostReadWord(uint32_t address) {
-    if ((address & 1u) == 0) return static_cast<uint16_t>(WordAt(address) >> ((address & 2u) != 0 ? 0 : 16));
-    return static_cast<uint16_t>((ReadByteAt(address) << 8) | ReadByteAt(address + 1));
+void Before(bool write) {
+    if (hooks.beforeAccess != nullptr) hooks.beforeAccess(write);
 }
 
-uint32_t SH2_FASTCALL HostReadLong(uint32_t address) { return ReadLongAt(address); }
+void After(HostAccess::Kind kind, uint8_t width, uint32_t address, uint32_t value) {
+    if (hooks.afterAccess != nullptr) hooks.afterAccess({kind, width, address, value});
+}
+
+// The six callbacks.
+uint8_t SH2_FASTCALL HostReadByte(uint32_t address) {
+    Before(false);
+    const uint8_t value = ReadByteAt(address);
+    After(HostAccess::Read, 1, address, value);
+    return value;
+}
+
+uint16_t SH2_FASTCALL HostReadWord(uint32_t address) {
+    Before(false);
+    const uint16_t value = ReadWordAt(address);
+    After(HostAccess::Read, 2, address, value);
+    return value;
+}
+
+uint32_t SH2_FASTCALL HostReadLong(uint32_t address) {
+    Before(false);
+    const uint32_t value = ReadLongAt(address);
+    After(HostAccess::Read, 4, address, value);
+    return value;
+}
 
 void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
-    if (address == kConsolePort) {
+    Before(true);
+    After(HostAccess::Write, 1, address, value & 0xFF);
+    if (address == kConsolePort && hooks.portsEnabled) {
         if (ports.console != nullptr) std::fputc(static_cast<int>(value & 0xFF), ports.console);
         ++ports.consoleBytes;
         return;
     }
-    WriteByteAt(address, static_cast<uint8_t>(value));
+    if (hooks.writesLand) WriteByteAt(address, static_cast<uint8_t>(value));
 }
 
 void SH2_FASTCALL HostWriteWord(uint32_t address, uint32_t value) {
-    if ((address & 1u) == 0) {
-        uint32_t &word = WordAt(address);
-        const unsigned shift = (address & 2u) != 0 ? 0 : 16;
-        word = (word & ~(0xFFFFu << shift)) | ((value & 0xFFFFu) << shift);
-        return;
-    }
-    WriteByteAt(address, static_cast<uint8_t>(value >> 8));
-    WriteByteAt(address + 1, static_cast<uint8_t>(value));
+    Before(true);
+    After(HostAccess::Write, 2, address, value & 0xFFFF);
+    if (hooks.writesLand) WriteWordAt(address, static_cast<uint16_t>(value));
 }
 
 void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
-    if (address == kExitPort) {
+    Before(true);
+    After(HostAccess::Write, 4, address, value);
+    if (address == kExitPort && hooks.portsEnabled) {
         if (!ports.exited) {
             ports.exited = true;
             ports.exitStatus = value;
         }
         return;
     }
-    WriteLongAt(address, value);
+    if (hooks.writesLand) WriteLongAt(address, value);
 }
 
-void SH2_CDECL HostShowMessage(const char *text, uint32_t /*colour*/) {
-    if (!quietMessages) std::fprintf(stderr, "[plugin] %s\n", text);
+void SH2_CDECL HostShowMessage(const char *text, uint32_t colour) {
+    if (hooks.message != nullptr) {
+        hooks.message(text, colour);
+    } else if (!quietMessages) {
+        std::fprintf(stderr, "[plugin] %s\n", text);
+    }
 }
 
 }  // namespace
 
-SH2HostInterface MakeHostInterface(HostMemory &hostMemory) {
+SH2HostInterface MakeHostInterface(const HostMemory &hostMemory) {
     SH2HostInterface host{};
     host.ReadByte = HostReadByte;
     host.ReadWord = HostReadWord;
@@ -114,9 +206,9 @@ SH2HostInterface MakeHostInterface(HostMemory &hostMemory) {
     host.WriteByte = HostWriteByte;
     host.WriteWord = HostWriteWord;
     host.WriteLong = HostWriteLong;
-    host.MemoryBlock0 = hostMemory.words[0].data();
-    host.MemoryBlock1 = hostMemory.words[1].data();
-    host.MemoryBlock2 = hostMemory.words[2].data();
+    host.MemoryBlock0 = hostMemory.Block(0);
+    host.MemoryBlock1 = hostMemory.Block(1);
+    host.MemoryBlock2 = hostMemory.Block(2);
     host.ShowMessage = HostShowMessage;
     return host;
 }

@@ -39,11 +39,25 @@ inline constexpr uint32_t kExitPort = 0x01000004;
 
 inline constexpr uint32_t kBlockSizes[3] = {0x80000, 0x100000, 0x200000};
 
-struct HostMemory {
-    std::vector<uint32_t> words[3];
-    HostMemory() {
-        for (int i = 0; i < 3; ++i) words[i].assign(kBlockSizes[i] / 4, 0);
-    }
+// The three blocks, page-aligned heap allocations of exactly their sizes (so
+// that AddressSanitizer reports a fetch past an end), zeroed.
+class HostMemory {
+public:
+    HostMemory();
+    ~HostMemory();
+    HostMemory(const HostMemory &) = delete;
+    HostMemory &operator=(const HostMemory &) = delete;
+
+    uint32_t *Block(int index) const { return blocks_[index]; }
+    uint8_t *Bytes(int index) const { return reinterpret_cast<uint8_t *>(blocks_[index]); }
+    void Clear();
+    // Makes the blocks read-only (or writable again); false where the
+    // platform cannot, or when the blocks are not those of an mprotect-able
+    // allocation.
+    bool SetReadOnly(bool readOnly);
+
+private:
+    uint32_t *blocks_[3];
 };
 
 struct PortState {
@@ -54,23 +68,56 @@ struct PortState {
     FILE *console = stdout;
 };
 
-// The memory and ports the callbacks serve. The callbacks carry no context,
-// so there is one machine per process: UseMemory selects its memory.
+// One call of a memory callback: what it read or was asked to write (writes
+// masked to their width).
+struct HostAccess {
+    enum Kind : uint8_t { Read, Write } kind;
+    uint8_t width;  // 1, 2 or 4
+    uint32_t address;
+    uint32_t value;
+    bool operator==(const HostAccess &) const = default;
+};
+
+// What the callbacks do besides serving memory. The defaults are sh2run's
+// and the benchmarks': no observers, writes land, ports on, messages on
+// stderr.
+struct HostHooks {
+    // Before every memory callback serves its access; may throw to abandon a
+    // run (the fuzzers police and count calls here).
+    void (*beforeAccess)(bool write) = nullptr;
+    // After every memory callback, with what it read or wrote (the tests
+    // record the traffic here).
+    void (*afterAccess)(const HostAccess &access) = nullptr;
+    // Takes the plug-in's message lines instead of stderr.
+    void (*message)(const char *text, uint32_t colour) = nullptr;
+    // False: writes are served and dropped, so the blocks may be read-only.
+    bool writesLand = true;
+    // False: the console and exit ports are plain memory.
+    bool portsEnabled = true;
+};
+
+// The memory, ports and hooks the callbacks serve. The callbacks carry no
+// context, so there is one machine per process: UseMemory selects its memory.
 void UseMemory(HostMemory *memory);
 extern PortState ports;
+extern HostHooks hooks;
 // Whether the plug-in's messages are dropped (true) or printed to stderr.
 extern bool quietMessages;
 
 // Whether an address lies in the natural range of a block (not an alias).
 bool InsideBlocks(uint32_t address);
+// Emulated memory seen through the selected blocks, without the hooks. Every
+// address maps into a block by bits 20..27, as the instruction fetch does.
 uint8_t ReadByteAt(uint32_t address);
 void WriteByteAt(uint32_t address, uint8_t value);
+uint16_t ReadWordAt(uint32_t address);
+void WriteWordAt(uint32_t address, uint16_t value);
 uint32_t ReadLongAt(uint32_t address);
 void WriteLongAt(uint32_t address, uint32_t value);
 
 // The host record over `memory`: the six callbacks, the three blocks and the
 // message callback.
-SH2HostInterface MakeHostInterface(HostMemory &memory);
+SH2HostInterface MakeHostInterface(const HostMemory &memory);
 
 // ---------------------------------------------------------------------------
 // The plug-in, loaded at run time.
