@@ -7,8 +7,6 @@
 
 #include <climits>
 #include <cstdint>
-#include <cstring>
-#include <vector>
 
 #include "bus/memory.h"
 #include "bus/onchip_registers.h"
@@ -40,7 +38,6 @@ constexpr int32_t kLongestStep = 12;
 constexpr uint16_t kNop = 0x0009;
 constexpr uint16_t kRte = 0x002B;
 constexpr uint16_t kTrapa20 = 0xC320;      // TRAPA #0x20
-constexpr uint16_t kBraItself = 0xAFFE;    // BRA to its own address
 constexpr uint16_t kBtsNotTaken = 0x8D00;  // BT/S, not taken while T is 0
 
 class Robustness : public ::testing::Test {
@@ -153,32 +150,8 @@ TEST_F(Robustness, LargestBudgetDoesNotOverflowTheCycleCount) {
     EXPECT_TRUE(machine.boxes.empty());
 }
 
-TEST_F(Robustness, NegativeAndZeroBudgetsRunNothing) {
-    machine.SetWords(0x1000, {kNop});
-    for (int32_t target : {0, -1, -12, INT32_MIN}) {
-        core->PC = 0x1000;
-        EXPECT_EQ(sh2::RunCycles(*core, target), 0) << target;
-        EXPECT_EQ(core->PC, 0x1000u) << target;
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Delay slots
-
-// A BRA to itself whose delay slot is again a BRA to itself: the slot's branch
-// acts as a plain jump, computed (like any slot instruction's PC) from the
-// outer branch's target, and runs no slot of its own, so nothing nests. Each
-// step costs 2 + 2 and lands on 0x1000 again.
-TEST_F(Robustness, ChainOfBranchesToThemselvesInDelaySlotsStaysFlat) {
-    for (uint32_t address = 0x1000; address < 0x1010; address += 2) {
-        machine.SetWord(address, kBraItself);
-    }
-    core->PC = 0x1000;
-    const int32_t executed = sh2::RunCycles(*core, 40000);
-    EXPECT_EQ(executed, 40000);
-    EXPECT_EQ(core->PC, 0x1000u);
-    EXPECT_TRUE(machine.boxes.empty());
-}
 
 // Every delayed branch in the slot of every delayed branch: each step ends
 // with one slot run, inside the step's cycle bound.
@@ -196,52 +169,6 @@ TEST_F(Robustness, DelayedBranchInTheSlotOfEveryDelayedBranchIsBounded) {
 }
 
 // ---------------------------------------------------------------------------
-// Fetch at odd addresses and at the ends of the blocks
-
-// The blocks of the test machine are exactly their minimum sizes, so in the
-// sanitizer build any fetch past an end is reported. An odd PC fetches the
-// halfword of the even address below it.
-TEST_F(Robustness, FetchAtOddAddressesAndAtTheLastBytesOfEachBlock) {
-    struct Case {
-        uint32_t address;
-        uint32_t even;  // where the halfword lives in emulated memory
-    };
-    const Case cases[] = {
-        {0x0007FFFF, 0x0007FFFE}, {0x0007FFFE, 0x0007FFFE}, {0x0007FFFD, 0x0007FFFC},
-        {0x002FFFFF, 0x002FFFFE}, {0x002FFFFD, 0x002FFFFC}, {0x061FFFFF, 0x061FFFFE},
-        {0x001FFFFF, 0x061FFFFE}, {0x0FFFFFFF, 0x061FFFFE}, {0xFFFFFFFF, 0x061FFFFE},
-        {0x00000001, 0x00000000}, {0x00000003, 0x00000002}, {0xC0000FFF, 0x00000FFE},
-    };
-    uint16_t value = 0x1111;
-    for (const Case &c : cases) {
-        machine.SetWord(c.even, value);
-        EXPECT_EQ(sh2::FetchOpcode(*core, c.address), value) << std::hex << c.address;
-        value = static_cast<uint16_t>(value + 0x1111);
-    }
-}
-
-// Instructions at the last halfword of each block, at odd PCs and with
-// delay slots past the end: execution wraps inside the block.
-TEST_F(Robustness, RunningAtTheEndsOfTheBlocksWrapsInsideThem) {
-    for (uint32_t last : {0x0007FFFEu, 0x002FFFFEu, 0x061FFFFEu}) {
-        for (uint32_t pc : {last, last + 1}) {
-            machine.SetWord(last, kNop);
-            core->PC = pc;
-            EXPECT_EQ(sh2::RunCycles(*core, 1), 1);
-            EXPECT_EQ(core->PC, pc + 2);
-            // A BRA at the end: its slot lies past the block's end and is
-            // fetched by the usual rule for that address.
-            machine.SetWord(last, kBraItself);
-            machine.SetWord(last + 2, kNop);
-            core->PC = pc;
-            EXPECT_EQ(sh2::RunCycles(*core, 1), 3) << std::hex << pc;
-            EXPECT_EQ(core->PC, pc);
-        }
-    }
-    EXPECT_TRUE(machine.boxes.empty());
-}
-
-// ---------------------------------------------------------------------------
 // Instructions that cost nothing
 
 // Fills every block with one halfword, after the core has read its vectors.
@@ -254,26 +181,22 @@ void FillAllBlocks(TestMachine &machine, uint16_t value) {
 // A not-taken BT/S costs no cycles. With nothing else in memory the walk would
 // never end; once it has passed every fetch position (2^27 instructions: bits
 // 28..31 of PC play no part in the fetch) the slice's budget passes as idle
-// time, and the slice ends with its usual servicing.
-TEST_F(Robustness, EndlessWalkOfFreeInstructionsEndsTheSlice) {
+// time, and the slice ends with its usual servicing. A walk that does end, a
+// little short of 2^27 instructions, is run to its end.
+TEST_F(Robustness, WalksOfFreeInstructionsEndTheSlice) {
     FillAllBlocks(machine, kBtsNotTaken);
     core->SR = 0;  // T clear, interrupt mask 0
     core->PC = 0x1000;
-    // The slice's servicing still happens: a pending interrupt is accepted
-    // (its vector, read from the same memory, is 0x8D008D00).
+    // The pending interrupt's vector, read from the same memory, is 0x8D008D00.
     sh2::RequestInterrupt(*core, 64, 5);
     EXPECT_EQ(sh2::RunCycles(*core, 100), 100);
     EXPECT_EQ(core->PC, 0x8D008D00u);
     EXPECT_EQ((core->SR >> 4) & 0xF, 5u);
     EXPECT_TRUE(machine.boxes.empty());
-}
 
-// A walk of free instructions that does end, a little short of 2^27
-// instructions, is run to its end: the instruction behind it runs.
-TEST_F(Robustness, LongWalkOfFreeInstructionsRunsToItsEnd) {
-    FillAllBlocks(machine, kBtsNotTaken);
     // 0x00200000 is the only address whose region selects block 1 between
     // 0x00300000 and the next such address, 0x10200000.
+    FillAllBlocks(machine, kBtsNotTaken);  // over the interrupt's frame
     machine.SetWord(0x00200000, kNop);
     core->SR = 0;
     core->PC = 0x00300000;
@@ -284,64 +207,19 @@ TEST_F(Robustness, LongWalkOfFreeInstructionsRunsToItsEnd) {
 // ---------------------------------------------------------------------------
 // DMA
 
-uint64_t dmaReads = 0;
-uint64_t dmaWrites = 0;
-uint8_t SH2_FASTCALL CountingReadByte(uint32_t) { return ++dmaReads, 0x5A; }
-uint16_t SH2_FASTCALL CountingReadWord(uint32_t) { return ++dmaReads, 0x5A5A; }
-uint32_t SH2_FASTCALL CountingReadLong(uint32_t) { return ++dmaReads, 0; }
-void SH2_FASTCALL CountingWriteByte(uint32_t, uint32_t) { ++dmaWrites; }
-void SH2_FASTCALL CountingWriteWord(uint32_t, uint32_t) { ++dmaWrites; }
-void SH2_FASTCALL CountingWriteLong(uint32_t, uint32_t) { ++dmaWrites; }
-
-class CountingHost : public ::testing::Test {
-protected:
-    void SetUp() override {
-        TestMachine::Get().Reset();
-        SH2HostInterface host = TestMachine::Get().Interface();
-        host.ReadByte = CountingReadByte;
-        host.ReadWord = CountingReadWord;
-        host.ReadLong = CountingReadLong;
-        host.WriteByte = CountingWriteByte;
-        host.WriteWord = CountingWriteWord;
-        host.WriteLong = CountingWriteLong;
-        core = sh2::CreateCore(true, host);
-        ASSERT_NE(core, nullptr);
-        dmaReads = dmaWrites = 0;
-    }
-    void TearDown() override { sh2::DestroyCore(core); }
-
-    // Starts channel 0 with the given count register and control word.
-    void RunChannel0(uint32_t tcr, uint32_t chcr) {
-        sh2::BusWriteLong(*core, sh2::reg::SAR0, 0x06000000);
-        sh2::BusWriteLong(*core, sh2::reg::DAR0, 0x06100000);
-        sh2::BusWriteLong(*core, sh2::reg::TCR0, tcr);
-        sh2::BusWriteLong(*core, sh2::reg::DMAOR, 1);
-        sh2::BusWriteLong(*core, sh2::reg::CHCR0, chcr);
-    }
-
-    sh2::SH2Core *core = nullptr;
-};
-
 // The largest count, 2^24 - 1 one-byte units (the top byte of TCR is
-// ignored): exactly one read and one write per unit, nothing else.
-TEST_F(CountingHost, HugeDmaCountCostsTwoHostCallsPerUnit) {
-    RunChannel0(0xFFFFFFFF, 0x5001);  // SM and DM increment, bytes, DE
-    EXPECT_EQ(dmaReads, 0xFFFFFFu);
-    EXPECT_EQ(dmaWrites, 0xFFFFFFu);
+// ignored), runs to its end inside the control register write; the DMA tests
+// count the host calls of each unit.
+TEST_F(Robustness, LargestDmaCountRunsToItsEnd) {
+    sh2::BusWriteLong(*core, sh2::reg::SAR0, 0x06000000);
+    sh2::BusWriteLong(*core, sh2::reg::DAR0, 0x06100000);
+    sh2::BusWriteLong(*core, sh2::reg::TCR0, 0xFFFFFFFF);
+    sh2::BusWriteLong(*core, sh2::reg::DMAOR, 1);
+    sh2::BusWriteLong(*core, sh2::reg::CHCR0, 0x5001);  // SM and DM increment, bytes, DE
     EXPECT_EQ(sh2::ImageLong(*core, sh2::reg::TCR0), 0u);
     EXPECT_EQ(sh2::ImageLong(*core, sh2::reg::SAR0), 0x06000000u + 0xFFFFFFu);
-    EXPECT_NE(sh2::ImageLong(*core, sh2::reg::CHCR0) & 2u, 0u);
-}
-
-// Sixteen-byte units: four reads and four writes per unit; a count of zero
-// is no transfer at all, not 2^24 units.
-TEST_F(CountingHost, DmaCallsAreProportionalToTheCountOnly) {
-    RunChannel0(0xAB000100, 0x0C01);  // 16-byte units, addresses fixed
-    EXPECT_EQ(dmaReads, 4u * 0x100);
-    EXPECT_EQ(dmaWrites, 4u * 0x100);
-    dmaReads = dmaWrites = 0;
-    RunChannel0(0xFF000000, 0x5C01);
-    EXPECT_EQ(dmaReads + dmaWrites, 0u);
+    EXPECT_EQ(sh2::ImageLong(*core, sh2::reg::DAR0), 0x06100000u + 0xFFFFFFu);
+    EXPECT_NE(sh2::ImageLong(*core, sh2::reg::CHCR0) & 2u, 0u) << "TE";
 }
 
 }  // namespace
