@@ -8,7 +8,9 @@
 #include <iterator>
 #include <new>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <malloc.h>
+#else
 #include <sys/mman.h>
 #endif
 
