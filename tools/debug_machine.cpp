@@ -58,10 +58,7 @@ int32_t DelayedBranchCycles(uint16_t opcode) {
     return row != nullptr ? row->cycles : 0;
 }
 
-uint16_t OpcodeAt(uint32_t address) {
-    address &= ~1u;
-    return static_cast<uint16_t>(ReadByteAt(address) << 8 | ReadByteAt(address + 1));
-}
+uint16_t OpcodeAt(uint32_t address) { return ReadWordAt(address & ~1u); }
 
 // ---------------------------------------------------------------------------
 // Steps.

@@ -2,17 +2,9 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <new>
-
-#if defined(_WIN32)
-#include <malloc.h>
-#else
-#include <sys/mman.h>
-#endif
 
 namespace sh2host {
 
@@ -22,20 +14,7 @@ bool quietMessages = false;
 
 namespace {
 
-constexpr size_t kPage = 4096;
-
 HostMemory *memory = nullptr;
-
-uint32_t *AllocateBlock(uint32_t size) {
-#if defined(_WIN32)
-    void *block = _aligned_malloc(size, kPage);
-#else
-    void *block = std::aligned_alloc(kPage, size);
-#endif
-    if (block == nullptr) throw std::bad_alloc();
-    std::memset(block, 0, size);
-    return static_cast<uint32_t *>(block);
-}
 
 // The block and the word index an address selects, exactly as the fetch does.
 uint32_t &WordAt(uint32_t address) {
@@ -50,35 +29,15 @@ unsigned ByteShift(uint32_t address) { return (3u - (address & 3u)) * 8u; }
 }  // namespace
 
 HostMemory::HostMemory() {
-    for (int i = 0; i < 3; ++i) blocks_[i] = AllocateBlock(kBlockSizes[i]);
+    for (int i = 0; i < 3; ++i) blocks_[i] = std::make_unique<uint32_t[]>(kBlockSizes[i] / 4);
 }
 
 HostMemory::~HostMemory() {
-    SetReadOnly(false);
     if (memory == this) memory = nullptr;
-    for (uint32_t *block : blocks_) {
-#if defined(_WIN32)
-        _aligned_free(block);
-#else
-        std::free(block);
-#endif
-    }
 }
 
 void HostMemory::Clear() {
-    for (int i = 0; i < 3; ++i) std::memset(blocks_[i], 0, kBlockSizes[i]);
-}
-
-bool HostMemory::SetReadOnly(bool readOnly) {
-#if defined(_WIN32)
-    return !readOnly;
-#else
-    bool done = true;
-    for (int i = 0; i < 3; ++i) {
-        done = mprotect(blocks_[i], kBlockSizes[i], readOnly ? PROT_READ : PROT_READ | PROT_WRITE) == 0 && done;
-    }
-    return done;
-#endif
+    for (int i = 0; i < 3; ++i) std::memset(blocks_[i].get(), 0, kBlockSizes[i]);
 }
 
 void UseMemory(HostMemory *selected) { memory = selected; }
@@ -130,55 +89,45 @@ void WriteLongAt(uint32_t address, uint32_t value) {
 
 namespace {
 
-void Before(bool write) {
-    if (hooks.beforeAccess != nullptr) hooks.beforeAccess(write);
-}
-
 void After(HostAccess::Kind kind, uint8_t width, uint32_t address, uint32_t value) {
     if (hooks.afterAccess != nullptr) hooks.afterAccess({kind, width, address, value});
 }
 
 // The six callbacks.
 uint8_t SH2_FASTCALL HostReadByte(uint32_t address) {
-    Before(false);
     const uint8_t value = ReadByteAt(address);
     After(HostAccess::Read, 1, address, value);
     return value;
 }
 
 uint16_t SH2_FASTCALL HostReadWord(uint32_t address) {
-    Before(false);
     const uint16_t value = ReadWordAt(address);
     After(HostAccess::Read, 2, address, value);
     return value;
 }
 
 uint32_t SH2_FASTCALL HostReadLong(uint32_t address) {
-    Before(false);
     const uint32_t value = ReadLongAt(address);
     After(HostAccess::Read, 4, address, value);
     return value;
 }
 
 void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
-    Before(true);
     After(HostAccess::Write, 1, address, value & 0xFF);
     if (address == kConsolePort && hooks.portsEnabled) {
         if (ports.console != nullptr) std::fputc(static_cast<int>(value & 0xFF), ports.console);
         ++ports.consoleBytes;
         return;
     }
-    if (hooks.writesLand) WriteByteAt(address, static_cast<uint8_t>(value));
+    WriteByteAt(address, static_cast<uint8_t>(value));
 }
 
 void SH2_FASTCALL HostWriteWord(uint32_t address, uint32_t value) {
-    Before(true);
     After(HostAccess::Write, 2, address, value & 0xFFFF);
-    if (hooks.writesLand) WriteWordAt(address, static_cast<uint16_t>(value));
+    WriteWordAt(address, static_cast<uint16_t>(value));
 }
 
 void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
-    Before(true);
     After(HostAccess::Write, 4, address, value);
     if (address == kExitPort && hooks.portsEnabled) {
         if (!ports.exited) {
@@ -187,7 +136,7 @@ void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
         }
         return;
     }
-    if (hooks.writesLand) WriteLongAt(address, value);
+    WriteLongAt(address, value);
 }
 
 void SH2_CDECL HostShowMessage(const char *text, uint32_t colour) {

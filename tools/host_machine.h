@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,8 @@ inline constexpr uint32_t kExitPort = 0x01000004;
 
 inline constexpr uint32_t kBlockSizes[3] = {0x80000, 0x100000, 0x200000};
 
-// The three blocks, page-aligned heap allocations of exactly their sizes (so
-// that AddressSanitizer reports a fetch past an end), zeroed.
+// The three blocks, heap allocations of exactly their sizes (so that
+// AddressSanitizer reports a fetch past an end), zeroed.
 class HostMemory {
 public:
     HostMemory();
@@ -48,16 +49,12 @@ public:
     HostMemory(const HostMemory &) = delete;
     HostMemory &operator=(const HostMemory &) = delete;
 
-    uint32_t *Block(int index) const { return blocks_[index]; }
-    uint8_t *Bytes(int index) const { return reinterpret_cast<uint8_t *>(blocks_[index]); }
+    uint32_t *Block(int index) const { return blocks_[index].get(); }
+    uint8_t *Bytes(int index) const { return reinterpret_cast<uint8_t *>(Block(index)); }
     void Clear();
-    // Makes the blocks read-only (or writable again); false where the
-    // platform cannot, or when the blocks are not those of an mprotect-able
-    // allocation.
-    bool SetReadOnly(bool readOnly);
 
 private:
-    uint32_t *blocks_[3];
+    std::unique_ptr<uint32_t[]> blocks_[3];
 };
 
 struct PortState {
@@ -79,19 +76,13 @@ struct HostAccess {
 };
 
 // What the callbacks do besides serving memory. The defaults are sh2run's
-// and the benchmarks': no observers, writes land, ports on, messages on
-// stderr.
+// and the benchmarks': no observer, ports on, messages on stderr.
 struct HostHooks {
-    // Before every memory callback serves its access; may throw to abandon a
-    // run (the fuzzers police and count calls here).
-    void (*beforeAccess)(bool write) = nullptr;
     // After every memory callback, with what it read or wrote (the tests
     // record the traffic here).
     void (*afterAccess)(const HostAccess &access) = nullptr;
     // Takes the plug-in's message lines instead of stderr.
     void (*message)(const char *text, uint32_t colour) = nullptr;
-    // False: writes are served and dropped, so the blocks may be read-only.
-    bool writesLand = true;
     // False: the console and exit ports are plain memory.
     bool portsEnabled = true;
 };
