@@ -79,7 +79,8 @@ struct HostAccess {
 // and the benchmarks': no observer, ports on, messages on stderr.
 struct HostHooks {
     // After every memory callback, with what it read or wrote (the tests
-    // record the traffic here).
+    // record the traffic here). Only a record made while it is set has
+    // callbacks that call it.
     void (*afterAccess)(const HostAccess &access) = nullptr;
     // Takes the plug-in's message lines instead of stderr.
     void (*message)(const char *text, uint32_t colour) = nullptr;
@@ -106,8 +107,8 @@ void WriteWordAt(uint32_t address, uint16_t value);
 uint32_t ReadLongAt(uint32_t address);
 void WriteLongAt(uint32_t address, uint32_t value);
 
-// The host record over `memory`: the six callbacks, the three blocks and the
-// message callback.
+// The host record over `memory`: the six callbacks (observed ones if
+// hooks.afterAccess is set now), the three blocks and the message callback.
 SH2HostInterface MakeHostInterface(const HostMemory &memory);
 
 // ---------------------------------------------------------------------------
