@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "bus/memory.h"
-#include "spine_test_util.h"
+#include "test_host.h"
 
 using namespace sh2test;
-using namespace spinetest;
 
 namespace {
 

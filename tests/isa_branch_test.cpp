@@ -117,7 +117,7 @@ TEST_F(IsaDelaySlot, PcRelativeSlotUsesTheTarget) {
     Step();
     EXPECT_EQ(Core().PC, 0x6006u);
     EXPECT_EQ(Core().R[1], 0xCAFEBABEu);
-    ExpectAccesses({ReadOf(4, 0x6010, 0xCAFEBABE)}, "mov.l @(disp,pc)");
+    ExpectAccesses({Read(4, 0x6010, 0xCAFEBABE)}, "mov.l @(disp,pc)");
 
     // rts to 0x7002 ; slot mov.w @(3,pc),r1 reads 0x7002 + 4 + 6.
     SetBackground();
@@ -128,7 +128,7 @@ TEST_F(IsaDelaySlot, PcRelativeSlotUsesTheTarget) {
     Step();
     EXPECT_EQ(Core().PC, 0x7002u);
     EXPECT_EQ(Core().R[1], 0xFFFF8001u);
-    ExpectAccesses({ReadOf(2, 0x700C, 0x8001)}, "mov.w @(disp,pc)");
+    ExpectAccesses({Read(2, 0x700C, 0x8001)}, "mov.w @(disp,pc)");
 
     // A taken bt/s to 0x4024 ; slot mova @(0,pc),r0: 0x4024 + 4.
     SetBackground();

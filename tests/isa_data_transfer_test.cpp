@@ -30,23 +30,23 @@ inline std::ostream &operator<<(std::ostream &out, const TransferCase &c) { retu
 constexpr uint32_t kGbr = 0x00002000;
 
 const TransferCase kTransferCases[] = {
-    {"MOV.B R2,@(R0,R4)", 0x0424, {{0, 0x10}, {2, 0x123456AB}, {4, 0x2000}}, {}, {}, {WriteOf(1, 0x2010, 0xAB)}},
-    {"MOV.W R2,@(R0,R4)", 0x0425, {{0, 0x10}, {2, 0x123456AB}, {4, 0x2000}}, {}, {}, {WriteOf(2, 0x2010, 0x56AB)}},
+    {"MOV.B R2,@(R0,R4)", 0x0424, {{0, 0x10}, {2, 0x123456AB}, {4, 0x2000}}, {}, {}, {Write(1, 0x2010, 0xAB)}},
+    {"MOV.W R2,@(R0,R4)", 0x0425, {{0, 0x10}, {2, 0x123456AB}, {4, 0x2000}}, {}, {}, {Write(2, 0x2010, 0x56AB)}},
     {"MOV.L R2,@(R0,R4) address wraps", 0x0426, {{0, 0x10}, {2, 1}, {4, 0xFFFFFFF0}}, {}, {},
-     {WriteOf(4, 0x0, 1)}},
-    {"MOV.B R1,@-R1 stores the old value", 0x2114, {{1, 0x1234}}, {}, {{1, 0x1233}}, {WriteOf(1, 0x1233, 0x34)}},
-    {"MOV.L R2,@(15,R4)", 0x142F, {{2, 0x123456AB}, {4, 0x2000}}, {}, {}, {WriteOf(4, 0x203C, 0x123456AB)}},
-    {"MOV.B R0,@(255,GBR)", 0xC0FF, {{0, 0x123456AB}}, {}, {}, {WriteOf(1, kGbr + 255, 0xAB)}},
+     {Write(4, 0x0, 1)}},
+    {"MOV.B R1,@-R1 stores the old value", 0x2114, {{1, 0x1234}}, {}, {{1, 0x1233}}, {Write(1, 0x1233, 0x34)}},
+    {"MOV.L R2,@(15,R4)", 0x142F, {{2, 0x123456AB}, {4, 0x2000}}, {}, {}, {Write(4, 0x203C, 0x123456AB)}},
+    {"MOV.B R0,@(255,GBR)", 0xC0FF, {{0, 0x123456AB}}, {}, {}, {Write(1, kGbr + 255, 0xAB)}},
     {"MOV.W @R4,R1 0x8000", 0x6141, {{4, 0x2000}}, {{2, 0x2000, 0x8000}}, {{1, 0xFFFF8000}},
-     {ReadOf(2, 0x2000, 0x8000)}},
+     {Read(2, 0x2000, 0x8000)}},
     {"MOV.B @R2+,R1", 0x6124, {{2, 0x2000}}, {{1, 0x2000, 0xFE}}, {{1, 0xFFFFFFFE}, {2, 0x2001}},
-     {ReadOf(1, 0x2000, 0xFE)}},
+     {Read(1, 0x2000, 0xFE)}},
     {"MOV.L @R1+,R1 does not increment", 0x6116, {{1, 0x2000}}, {{4, 0x2000, 0xCAFEF00D}}, {{1, 0xCAFEF00D}},
-     {ReadOf(4, 0x2000, 0xCAFEF00D)}},
+     {Read(4, 0x2000, 0xCAFEF00D)}},
     {"MOV.W @(255,GBR),R0", 0xC5FF, {}, {{2, kGbr + 510, 0x8002}}, {{0, 0xFFFF8002}},
-     {ReadOf(2, kGbr + 510, 0x8002)}},
+     {Read(2, kGbr + 510, 0x8002)}},
     {"MOV.W @(15,R4),R0", 0x854F, {{4, 0x2000}}, {{2, 0x201E, 0xC000}}, {{0, 0xFFFFC000}},
-     {ReadOf(2, 0x201E, 0xC000)}},
+     {Read(2, 0x201E, 0xC000)}},
 };
 
 class DataTransfer : public IsaTest, public ::testing::WithParamInterface<TransferCase> {};

@@ -31,13 +31,13 @@ constexpr uint32_t kByte = kGbr + kR0;
 constexpr uint32_t kTasAddress = 0x2345;  // R6 for TAS.B @R6
 
 const ByteCase kByteCases[] = {
-    {"AND.B #0xFF writes the byte back", 0xCDFF, 0x5A, 0, {ReadOf(1, kByte, 0x5A), WriteOf(1, kByte, 0x5A)}, kKeep},
-    {"OR.B #0 writes the byte back", 0xCF00, 0xA5, 1, {ReadOf(1, kByte, 0xA5), WriteOf(1, kByte, 0xA5)}, kKeep},
-    {"XOR.B #0 writes the byte back", 0xCE00, 0x3C, 1, {ReadOf(1, kByte, 0x3C), WriteOf(1, kByte, 0x3C)}, kKeep},
-    {"TST.B #0x80 with 0x80 only reads", 0xCC80, 0x80, 1, {ReadOf(1, kByte, 0x80)}, 0},
-    {"TAS.B of 0x00", 0x461B, 0x00, 0, {ReadOf(1, kTasAddress, 0x00), WriteOf(1, kTasAddress, 0x80)}, 1},
+    {"AND.B #0xFF writes the byte back", 0xCDFF, 0x5A, 0, {Read(1, kByte, 0x5A), Write(1, kByte, 0x5A)}, kKeep},
+    {"OR.B #0 writes the byte back", 0xCF00, 0xA5, 1, {Read(1, kByte, 0xA5), Write(1, kByte, 0xA5)}, kKeep},
+    {"XOR.B #0 writes the byte back", 0xCE00, 0x3C, 1, {Read(1, kByte, 0x3C), Write(1, kByte, 0x3C)}, kKeep},
+    {"TST.B #0x80 with 0x80 only reads", 0xCC80, 0x80, 1, {Read(1, kByte, 0x80)}, 0},
+    {"TAS.B of 0x00", 0x461B, 0x00, 0, {Read(1, kTasAddress, 0x00), Write(1, kTasAddress, 0x80)}, 1},
     {"TAS.B of 0x80 writes the byte back", 0x461B, 0x80, 1,
-     {ReadOf(1, kTasAddress, 0x80), WriteOf(1, kTasAddress, 0x80)}, 0},
+     {Read(1, kTasAddress, 0x80), Write(1, kTasAddress, 0x80)}, 0},
 };
 
 class IsaLogicByte : public IsaTest, public ::testing::WithParamInterface<ByteCase> {};
@@ -67,7 +67,7 @@ TEST_F(IsaLogicWindows, GbrPlusR0Wraps) {
     SetRegisters({{0, 0x20}});
     Machine().SetByte(0x10, 0x01);
     Execute(0xCF02);  // or.b #2,@(r0,gbr)
-    ExpectAccesses({ReadOf(1, 0x10, 0x01), WriteOf(1, 0x10, 0x03)}, "wrapped address");
+    ExpectAccesses({Read(1, 0x10, 0x01), Write(1, 0x10, 0x03)}, "wrapped address");
 }
 
 // On the on-chip register window both halves of a read-modify-write are

@@ -66,11 +66,11 @@ TEST_P(IsaMultiplyAccumulate, SaturatingSumAndOperandReads) {
     if (c.longForm) {
         Machine().SetLong(0x1000, c.first);
         Machine().SetLong(0x2000, c.second);
-        accesses = {ReadOf(4, 0x1000, c.first), ReadOf(4, 0x2000, c.second)};
+        accesses = {Read(4, 0x1000, c.first), Read(4, 0x2000, c.second)};
     } else {
         Machine().SetWord(0x1000, static_cast<uint16_t>(c.first));
         Machine().SetWord(0x2000, static_cast<uint16_t>(c.second));
-        accesses = {ReadOf(2, 0x1000, c.first), ReadOf(2, 0x2000, c.second)};
+        accesses = {Read(2, 0x1000, c.first), Read(2, 0x2000, c.second)};
     }
     Execute(c.longForm ? 0x045F : 0x445F);
     EXPECT_EQ(Mac(Core()), c.macOut) << c.name << ": MACH:MACL is " << Hex(Core().MACH) << ":" << Hex(Core().MACL);
@@ -95,7 +95,7 @@ TEST_F(IsaMultiplyAccumulateOperands, OneRegisterForBothOperands) {
     Execute(0x044F);  // mac.l @r4+,@r4+
     EXPECT_EQ(Mac(Core()), 10u);
     ExpectRegisters({}, {{4, 0x1008}}, "mac.l @r4+,@r4+");
-    ExpectAccesses({ReadOf(4, 0x1000, 0xFFFFFFFD), ReadOf(4, 0x1000, 0xFFFFFFFD)}, "mac.l @r4+,@r4+");
+    ExpectAccesses({Read(4, 0x1000, 0xFFFFFFFD), Read(4, 0x1000, 0xFFFFFFFD)}, "mac.l @r4+,@r4+");
 
     Machine().accesses.clear();
     SetRegisters({{4, 0x2000}});
@@ -105,7 +105,7 @@ TEST_F(IsaMultiplyAccumulateOperands, OneRegisterForBothOperands) {
     Execute(0x444F);  // mac.w @r4+,@r4+
     EXPECT_EQ(Mac(Core()), static_cast<uint64_t>(-12));
     ExpectRegisters({}, {{4, 0x2004}}, "mac.w @r4+,@r4+");
-    ExpectAccesses({ReadOf(2, 0x2000, 3), ReadOf(2, 0x2002, 0xFFFC)}, "mac.w @r4+,@r4+");
+    ExpectAccesses({Read(2, 0x2000, 3), Read(2, 0x2002, 0xFFFC)}, "mac.w @r4+,@r4+");
 }
 
 }  // namespace

@@ -39,17 +39,17 @@ const ControlCase kControlCases[] = {
     {"LDC R3,SR drops bits 2, 3 and 10 up", 0x430E, {{3, 0x12345672}}, 0x3F3, 0, {}, 0x272, kVbr, {}},
     {"LDC R3,SR of 0x0C gives 0", 0x430E, {{3, 0x0000000C}}, 0x3F3, 0, {}, 0, kVbr, {}},
     {"LDC.L @R6+,SR", 0x4607, {{6, kMemory}}, 0x0F0, 0xFFFFF0F1, {{6, kMemory + 4}}, 0x0F1, kVbr,
-     {ReadOf(4, kMemory, 0xFFFFF0F1)}},
+     {Read(4, kMemory, 0xFFFFF0F1)}},
     {"LDC R5,VBR", 0x452E, {{5, 0x06000000}}, 0x0F0, 0, {}, 0x0F0, 0x06000000, {}},
     {"LDC.L @R6+,VBR", 0x4627, {{6, kMemory}}, 0x0F0, 0x06000400, {{6, kMemory + 4}}, 0x0F0, 0x06000400,
-     {ReadOf(4, kMemory, 0x06000400)}},
+     {Read(4, kMemory, 0x06000400)}},
     {"STC SR,R1", 0x0102, {}, 0x3F3, 0, {{1, 0x3F3}}, 0x3F3, kVbr, {}},
     {"STC VBR,R3", 0x0322, {}, 0x0F0, 0, {{3, kVbr}}, 0x0F0, kVbr, {}},
     // Rn is lowered first, the long written at the new value.
     {"STC.L SR,@-R15", 0x4F03, {{15, 0x00401000}}, 0x301, 0, {{15, 0x00400FFC}}, 0x301, kVbr,
-     {WriteOf(4, 0x00400FFC, 0x301)}},
+     {Write(4, 0x00400FFC, 0x301)}},
     {"STC.L VBR,@-R15", 0x4F23, {{15, 0x00401000}}, 0x0F0, 0, {{15, 0x00400FFC}}, 0x0F0, kVbr,
-     {WriteOf(4, 0x00400FFC, kVbr)}},
+     {Write(4, 0x00400FFC, kVbr)}},
 };
 
 class IsaSystemControl : public IsaTest, public ::testing::WithParamInterface<ControlCase> {};
@@ -90,8 +90,8 @@ TEST_F(IsaTrap, PushesSrThenReturnAddressAndJumpsThroughTheVector) {
         Machine().SetLong(0x00400080, 0x06004000);
         Place(0x00002000, {0xC320});  // trapa #0x20
         Step();
-        ExpectAccesses({WriteOf(4, 0x00401FFC, 0x301), WriteOf(4, 0x00401FF8, 0x00002002),
-                        ReadOf(4, 0x00400080, 0x06004000)},
+        ExpectAccesses({Write(4, 0x00401FFC, 0x301), Write(4, 0x00401FF8, 0x00002002),
+                        Read(4, 0x00400080, 0x06004000)},
                        "frame and vector");
         EXPECT_EQ(Core().PC, 0x06004000u);
         EXPECT_EQ(Core().SR, 0x301u) << "TRAPA does not raise the mask";
@@ -117,7 +117,7 @@ TEST_F(IsaReturnFromException, PopsPcThenSrRunsTheSlotAndClearsInterrupting) {
     sh2::Interrupting = 1;
     Place(kCodeBase, {kRte, kAddOneR1});
     Step();
-    ExpectAccesses({ReadOf(4, 0x3000, 0x00005000), ReadOf(4, 0x3004, 0xFFFFFFFF)}, "pops");
+    ExpectAccesses({Read(4, 0x3000, 0x00005000), Read(4, 0x3004, 0xFFFFFFFF)}, "pops");
     EXPECT_EQ(Core().PC, 0x5000u);
     EXPECT_EQ(Core().SR, 0x3F3u);
     ExpectRegisters({{15, 0x3008}}, {{1, BackgroundRegister(1) + 1}}, "RTE");

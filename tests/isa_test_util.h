@@ -39,28 +39,6 @@ inline std::string Hex(uint32_t value) {
     return text.str();
 }
 
-inline std::string Describe(const HostAccess &access) {
-    std::ostringstream text;
-    text << (access.kind == HostAccess::Read ? "read" : "write") << int{access.width} << " @" << Hex(access.address)
-         << " = " << Hex(access.value);
-    return text.str();
-}
-
-inline std::string Describe(const std::vector<HostAccess> &accesses) {
-    std::string text;
-    for (const HostAccess &access : accesses) {
-        text += Describe(access) + "; ";
-    }
-    return text.empty() ? "(none)" : text;
-}
-
-inline HostAccess ReadOf(uint8_t width, uint32_t address, uint32_t value) {
-    return {HostAccess::Read, width, address, value};
-}
-inline HostAccess WriteOf(uint8_t width, uint32_t address, uint32_t value) {
-    return {HostAccess::Write, width, address, value};
-}
-
 class IsaTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -22,10 +22,9 @@
 #include "isa/run_loop.h"
 #include "plugin/plugin_state.h"
 #include "sh2_plugin.h"
-#include "spine_test_util.h"
+#include "test_host.h"
 
 using namespace sh2test;
-using namespace spinetest;
 
 namespace {
 
@@ -488,7 +487,12 @@ TEST_F(PluginEntryPoints, ResetExportsResetTheirOwnCore) {
         if (which == 2) SlaveSH2On();
         sh2::SH2Core &target = master ? Master() : Slave();
         sh2::SH2Core &other = master ? Slave() : Master();
-        ScribbleRegisters(target);
+        for (uint32_t i = 0; i < 15; ++i) target.R[i] = 0x10101010u * (i + 1) + i;
+        target.GBR = 0x0600AA00;
+        target.VBR = 0x06000000;
+        target.MACH = 0x12345678;
+        target.MACL = 0x9ABCDEF0;
+        target.PR = 0x06001234;
         target.SR = 0x000003F3;
         target.PC = 0x5000;
         machine.SetLong(target.VBR + 8, 0xBAD0BAD0);

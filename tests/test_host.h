@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,26 @@
 namespace sh2test {
 
 using sh2host::HostAccess;
+
+inline HostAccess Read(uint8_t width, uint32_t address, uint32_t value) {
+    return {HostAccess::Read, width, address, value};
+}
+inline HostAccess Write(uint8_t width, uint32_t address, uint32_t value) {
+    return {HostAccess::Write, width, address, value};
+}
+
+// One line per access, so that a mismatch shows as a readable diff.
+inline std::string Describe(const std::vector<HostAccess> &accesses) {
+    std::string text;
+    for (const HostAccess &access : accesses) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%s%u @%08X = %08X\n", access.kind == HostAccess::Read ? "R" : "W",
+                      static_cast<unsigned>(access.width), static_cast<unsigned>(access.address),
+                      static_cast<unsigned>(access.value));
+        text += line;
+    }
+    return text.empty() ? "(no host access)\n" : text;
+}
 
 struct ShownBox {
     std::string caption;
@@ -76,5 +97,12 @@ struct CoreHandle {
     sh2::SH2Core *operator->() const { return core; }
 };
 void MakeCore(CoreHandle &handle, bool isMaster = true, uint32_t entry = 0x1000, uint32_t stack = 0x7F000);
+
+// The 16-bit value of the register image at `address` (big-endian), read
+// without going through the memory layer.
+inline uint16_t ImageWordAt(const sh2::SH2Core &core, uint32_t address) {
+    const uint32_t o = address & 0x1FF;
+    return static_cast<uint16_t>((core.OnChipRegisterFile[o] << 8) | core.OnChipRegisterFile[(o + 1) & 0x1FF]);
+}
 
 }  // namespace sh2test

@@ -7,10 +7,9 @@
 
 #include "bus/free_running_timer.h"
 #include "bus/memory.h"
-#include "spine_test_util.h"
+#include "test_host.h"
 
 using namespace sh2test;
-using namespace spinetest;
 
 namespace {
 
