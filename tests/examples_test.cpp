@@ -45,6 +45,11 @@ CommandResult RunCommand(const std::string &command, std::string *errors = nullp
     return result;
 }
 
+void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
 const std::string kRunner = SH2RUN_PATH;
 const std::string kExamples = SH2_EXAMPLES_DIR;
 
@@ -124,30 +129,20 @@ TEST(Runner, StatsReportSlicesCyclesAndSpeed) {
     }
 }
 
-TEST(Runner, RawBinaryAtAnAddress) {
+// A raw binary runs at its address; a program that never exits ends at the
+// cycle limit with status 124.
+TEST(Runner, RawBinaryAtAnAddressAndTheCycleLimit) {
     // mov #42,r0; mov.l @(8,pc),r1 (the exit port); mov.l r0,@r1; bra .; nop
-    const std::vector<uint8_t> code = {0xE0, 0x2A, 0xD1, 0x02, 0x21, 0x02, 0xAF, 0xFE,
-                                       0x00, 0x09, 0x00, 0x09, 0x01, 0x00, 0x00, 0x04};
-    {
-        std::ofstream out(Scratch("raw_program.bin"), std::ios::binary);
-        out.write(reinterpret_cast<const char *>(code.data()), static_cast<std::streamsize>(code.size()));
-    }
-    const CommandResult run = RunCommand(kRunner + " --raw 0x06001000 --max-cycles 1000000 " + Scratch("raw_program.bin"));
-    EXPECT_EQ(run.exitCode, 42);
-    std::remove(Scratch("raw_program.bin").c_str());
-}
-
-TEST(Runner, CycleLimitEndsAProgramThatNeverExits) {
-    const std::vector<uint8_t> code = {0xAF, 0xFE, 0x00, 0x09};  // bra .; nop
-    {
-        std::ofstream out(Scratch("spin.bin"), std::ios::binary);
-        out.write(reinterpret_cast<const char *>(code.data()), static_cast<std::streamsize>(code.size()));
-    }
+    WriteBytes(Scratch("raw_program.bin"), {0xE0, 0x2A, 0xD1, 0x02, 0x21, 0x02, 0xAF, 0xFE, 0x00, 0x09, 0x00, 0x09, 0x01,
+                                            0x00, 0x00, 0x04});
+    EXPECT_EQ(RunCommand(kRunner + " --raw 0x06001000 --max-cycles 1000000 " + Scratch("raw_program.bin")).exitCode, 42);
+    WriteBytes(Scratch("raw_program.bin"), {0xAF, 0xFE, 0x00, 0x09});  // bra .; nop
     std::string errors;
-    const CommandResult run = RunCommand(kRunner + " --raw 0x06001000 --max-cycles 100000 " + Scratch("spin.bin"), &errors);
+    const CommandResult run =
+        RunCommand(kRunner + " --raw 0x06001000 --max-cycles 100000 " + Scratch("raw_program.bin"), &errors);
     EXPECT_EQ(run.exitCode, 124);
     EXPECT_NE(errors.find("cycle limit"), std::string::npos) << errors;
-    std::remove(Scratch("spin.bin").c_str());
+    std::remove(Scratch("raw_program.bin").c_str());
 }
 
 struct BadInput {
@@ -200,10 +195,7 @@ TEST(Runner, BadInputGivesAClearMessageAndFails) {
         SCOPED_TRACE(c.name);
         const std::string file = Scratch("bad_input.bin");
         std::remove(file.c_str());
-        if (!c.bytes.empty()) {
-            std::ofstream out(file, std::ios::binary);
-            out.write(reinterpret_cast<const char *>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
-        }
+        if (!c.bytes.empty()) WriteBytes(file, c.bytes);
         std::string errors;
         const CommandResult run = RunCommand(kRunner + " " + c.options + " " + file, &errors);
         EXPECT_NE(run.exitCode, 0);

@@ -73,7 +73,6 @@ protected:
     }
 
     // Writes opcodes at `address` (host memory, unrecorded).
-    void Place(uint32_t address, std::initializer_list<uint16_t> opcodes) { Machine().SetWords(address, opcodes); }
     void Place(uint32_t address, const std::vector<uint16_t> &opcodes) { Machine().SetWords(address, opcodes); }
 
     // Runs the instruction at PC exactly as the run loop does (fetch, store

@@ -43,11 +43,6 @@ constexpr uint16_t kNop = 0x0009;
 constexpr uint16_t kMulL = 0x0007;  // mul.l r0,r0: 2 cycles
 constexpr uint16_t kUndefined = 0xFFFF;
 
-std::vector<unsigned char> BytesOf(const sh2::SH2Core &core) {
-    const auto *first = reinterpret_cast<const unsigned char *>(&core);
-    return std::vector<unsigned char>(first, first + sizeof core);
-}
-
 std::string Lines(const std::vector<HostMessageLine> &messages) {
     std::string text;
     for (const HostMessageLine &line : messages) {

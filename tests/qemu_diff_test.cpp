@@ -272,13 +272,14 @@ protected:
         }
 
         std::string diff;
-        auto field = [&diff](const std::string &name, uint32_t got, uint32_t want) {
+        auto field = [&diff](const char *name, uint32_t got, uint32_t want, size_t index = SIZE_MAX) {
             if (got != want) {
-                diff += " " + name + " " + Hex8(got) + " (qemu " + Hex8(want) + ")";
+                diff += std::string(" ") + name + (index == SIZE_MAX ? "" : std::to_string(index)) + " " + Hex8(got) +
+                        " (qemu " + Hex8(want) + ")";
             }
         };
         for (int i = 0; i < 16; ++i) {
-            field("R" + std::to_string(i), core.R[i], c.final.r[i]);
+            field("R", core.R[i], c.final.r[i], static_cast<size_t>(i));
         }
         field("T", core.SR & sh2::kSrT, c.final.t);
         field("Q", (core.SR & sh2::kSrQ) >> 8, c.final.q);
@@ -300,7 +301,7 @@ protected:
             want[offset] = value;
         }
         for (size_t i = 0; i < want.size(); ++i) {
-            field("page+" + std::to_string(i), Machine().Byte(c.page + static_cast<uint32_t>(i)), want[i]);
+            field("page+", Machine().Byte(c.page + static_cast<uint32_t>(i)), want[i], i);
         }
         for (const HostAccess &access : Machine().accesses) {
             if (access.address - c.page > kPageBytes - access.width) {

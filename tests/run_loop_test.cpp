@@ -68,12 +68,6 @@ const FetchCase kFetchCases[] = {
     {0xFFFFFFFF, 0x061FFFFE},
 };
 
-// The raw bytes of a core, for "nothing at all changed" checks.
-std::vector<unsigned char> BytesOf(const sh2::SH2Core &core) {
-    const auto *first = reinterpret_cast<const unsigned char *>(&core);
-    return std::vector<unsigned char>(first, first + sizeof core);
-}
-
 class RunLoop : public ::testing::Test {
 protected:
     void SetUp() override {

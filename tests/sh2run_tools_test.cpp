@@ -139,19 +139,13 @@ TEST_F(GdbPackets, BadArgumentsGetErrorsAndUnknownCommandsEmptyReplies) {
     EXPECT_EQ(Reply("qXfer:features:read:other.xml:0,10"), "E00");
 }
 
-TEST_F(GdbPackets, BreakpointsStepsRegistersAndBusMemory) {
-    // A breakpoint stops before its instruction and leaves guest memory alone.
+TEST_F(GdbPackets, BreakpointsRegistersAndBusMemory) {
+    // A breakpoint stops before its instruction and leaves guest memory alone
+    // (gdb_batch_test.sh steps and changes data with a real gdb).
     EXPECT_EQ(Reply("Z0,600404c,2"), "OK");
     EXPECT_EQ(Reply("vCont;c"), "T05thread:1;");
     EXPECT_EQ(Reply("p10"), "0600404c");
     EXPECT_EQ(Reply("m600404c,2"), "d308");
-    EXPECT_EQ(Reply("p4"), "06004120");  // crc32's data: the check string
-    // The taken BF.S at 0x6004064 and its slot are one step.
-    EXPECT_EQ(Reply("Z0,6004064,2"), "OK");
-    EXPECT_EQ(Reply("c"), "T05thread:1;");
-    EXPECT_EQ(Reply("p10"), "06004064");
-    EXPECT_EQ(Reply("vCont;s:1;c"), "T05thread:1;");
-    EXPECT_EQ(Reply("p10"), "06004058");
     // Registers: g, G and P.
     const std::string saved = Reply("g");
     ASSERT_EQ(saved.size(), 23u * 8);
@@ -171,17 +165,8 @@ TEST_F(GdbPackets, BreakpointsStepsRegistersAndBusMemory) {
     EXPECT_EQ(Reply("Mffffff04,4:00000064"), "OK");
     EXPECT_EQ(Reply("mffffff14,4"), "0000000e");  // 100 / 7
     EXPECT_EQ(Reply("mffffff10,4"), "00000002");  // 100 % 7
-    // The program uses memory written by the debugger: the last byte of the
-    // check string, not read yet, becomes '0' ("123456780"), whose CRC-32
-    // put_hex receives in r4.
-    EXPECT_EQ(Reply("z0,6004064,2"), "OK");
-    EXPECT_EQ(Reply("z0,600404c,2"), "OK");
-    EXPECT_EQ(Reply("M6004128,1:30"), "OK");
-    EXPECT_EQ(Reply("Z0,6004018,2"), "OK");  // put_hex
-    EXPECT_EQ(Reply("c"), "T05thread:1;");
-    EXPECT_EQ(Reply("p4"), "b2288182");
     // Without breakpoints the program runs to its exit, reported as W.
-    EXPECT_EQ(Reply("z0,6004018,2"), "OK");
+    EXPECT_EQ(Reply("z0,600404c,2"), "OK");
     EXPECT_EQ(Reply("c"), "W00");
     EXPECT_TRUE(ports.exited);
     EXPECT_EQ(Reply("s"), "W00");

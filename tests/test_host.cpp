@@ -37,12 +37,6 @@ void TestMachine::Reset() {
     sh2::SetModalBoxHandler(CaptureBox);
 }
 
-void TestMachine::SetWords(uint32_t address, std::initializer_list<uint16_t> words) {
-    for (uint16_t word : words) {
-        SetWord(address, word);
-        address += 2;
-    }
-}
 void TestMachine::SetWords(uint32_t address, const std::vector<uint16_t> &words) {
     for (uint16_t word : words) {
         SetWord(address, word);

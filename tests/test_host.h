@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -70,7 +69,6 @@ public:
     void SetByte(uint32_t address, uint8_t value) { sh2host::WriteByteAt(address, value); }
     void SetWord(uint32_t address, uint16_t value) { sh2host::WriteWordAt(address, value); }
     void SetLong(uint32_t address, uint32_t value) { sh2host::WriteLongAt(address, value); }
-    void SetWords(uint32_t address, std::initializer_list<uint16_t> words);
     void SetWords(uint32_t address, const std::vector<uint16_t> &words);
 
     std::vector<HostAccess> accesses;
@@ -97,6 +95,12 @@ struct CoreHandle {
     sh2::SH2Core *operator->() const { return core; }
 };
 void MakeCore(CoreHandle &handle, bool isMaster = true, uint32_t entry = 0x1000, uint32_t stack = 0x7F000);
+
+// The raw bytes of a core, for "nothing at all changed" checks.
+inline std::vector<unsigned char> BytesOf(const sh2::SH2Core &core) {
+    const auto *first = reinterpret_cast<const unsigned char *>(&core);
+    return std::vector<unsigned char>(first, first + sizeof core);
+}
 
 // The 16-bit value of the register image at `address` (big-endian), read
 // without going through the memory layer.
