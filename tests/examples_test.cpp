@@ -3,57 +3,16 @@
 // and the assembly self-test must pass. Also sh2run's handling of bad input.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <array>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "command_runner.h"
+
+using namespace sh2test;
+
 namespace {
-
-// ctest runs test cases in parallel in one directory: every scratch file
-// carries the process id.
-std::string Scratch(const std::string &name) { return std::to_string(getpid()) + "_" + name; }
-
-struct CommandResult {
-    std::string output;  // stdout only
-    int exitCode = -1;
-};
-
-// Runs a command line through the shell, capturing stdout; stderr goes to a
-// file whose text is appended to `errors`.
-CommandResult RunCommand(const std::string &command, std::string *errors = nullptr) {
-    CommandResult result;
-    const std::string errorFile = Scratch("stderr.txt");
-    FILE *pipe = popen(("timeout 120 " + command + " 2>" + errorFile).c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (errors) {
-        std::ifstream in(errorFile);
-        errors->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    std::remove(errorFile.c_str());
-    return result;
-}
-
-void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
-const std::string kRunner = SH2RUN_PATH;
-const std::string kExamples = SH2_EXAMPLES_DIR;
-
-std::string Elf(const std::string &name) { return kExamples + "/bin/" + name + ".elf"; }
 
 class CompiledProgram : public ::testing::TestWithParam<const char *> {};
 
@@ -62,20 +21,18 @@ TEST_P(CompiledProgram, PrintsWhatTheNativeBuildPrints) {
     const CommandResult native = RunCommand(std::string(SH2_NATIVE_EXAMPLES_DIR) + "/native_" + name);
     ASSERT_EQ(native.exitCode, 0);
     ASSERT_FALSE(native.output.empty());
-    std::string errors;
-    const CommandResult emulated = RunCommand(kRunner + " " + Elf(name), &errors);
-    EXPECT_EQ(emulated.exitCode, 0) << errors;
-    EXPECT_EQ(emulated.output, native.output) << errors;
+    const CommandResult emulated = RunCommand(kRunner + " " + Elf(name));
+    EXPECT_EQ(emulated.exitCode, 0) << emulated.errors;
+    EXPECT_EQ(emulated.output, native.output) << emulated.errors;
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, CompiledProgram,
                          ::testing::Values("crc32", "fib", "sort", "onchip_ram", "divu_dma", "timer_irq"));
 
 TEST(AssembledProgram, SelfTestPasses) {
-    std::string errors;
-    const CommandResult run = RunCommand(kRunner + " " + Elf("selftest"), &errors);
-    EXPECT_EQ(run.exitCode, 0) << errors;
-    EXPECT_EQ(run.output, "selftest: ok\n") << errors;
+    const CommandResult run = RunCommand(kRunner + " " + Elf("selftest"));
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.output, "selftest: ok\n") << run.errors;
 }
 
 // The assembly check programs print "<name>: ok" and exit with 0, or name
@@ -90,11 +47,10 @@ class AssembledCheckProgram : public ::testing::TestWithParam<CheckProgram> {};
 
 TEST_P(AssembledCheckProgram, ReportsOkAndExitsWithZero) {
     const CheckProgram &program = GetParam();
-    std::string errors;
     const CommandResult run =
-        RunCommand(kRunner + " --max-cycles 50000000 " + program.options + " " + Elf(program.name), &errors);
-    EXPECT_EQ(run.output, std::string(program.name) + ": ok\n") << errors;
-    EXPECT_EQ(run.exitCode, 0) << errors;
+        RunCommand(kRunner + " --max-cycles 50000000 " + program.options + " " + Elf(program.name));
+    EXPECT_EQ(run.output, std::string(program.name) + ": ok\n") << run.errors;
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, AssembledCheckProgram,
@@ -121,11 +77,10 @@ TEST(Runner, SliceLengthDoesNotChangeResults) {
 }
 
 TEST(Runner, StatsReportSlicesCyclesAndSpeed) {
-    std::string errors;
-    const CommandResult run = RunCommand(kRunner + " --stats --slice 1000 " + Elf("selftest"), &errors);
+    const CommandResult run = RunCommand(kRunner + " --stats --slice 1000 " + Elf("selftest"));
     EXPECT_EQ(run.exitCode, 0);
     for (const char *field : {"slices: ", "emulated cycles: ", "wall time: ", "emulated MHz: ", "exit status: 0"}) {
-        EXPECT_NE(errors.find(field), std::string::npos) << field << " missing in:\n" << errors;
+        EXPECT_NE(run.errors.find(field), std::string::npos) << field << " missing in:\n" << run.errors;
     }
 }
 
@@ -137,11 +92,10 @@ TEST(Runner, RawBinaryAtAnAddressAndTheCycleLimit) {
                                             0x00, 0x00, 0x04});
     EXPECT_EQ(RunCommand(kRunner + " --raw 0x06001000 --max-cycles 1000000 " + Scratch("raw_program.bin")).exitCode, 42);
     WriteBytes(Scratch("raw_program.bin"), {0xAF, 0xFE, 0x00, 0x09});  // bra .; nop
-    std::string errors;
     const CommandResult run =
-        RunCommand(kRunner + " --raw 0x06001000 --max-cycles 100000 " + Scratch("raw_program.bin"), &errors);
+        RunCommand(kRunner + " --raw 0x06001000 --max-cycles 100000 " + Scratch("raw_program.bin"));
     EXPECT_EQ(run.exitCode, 124);
-    EXPECT_NE(errors.find("cycle limit"), std::string::npos) << errors;
+    EXPECT_NE(run.errors.find("cycle limit"), std::string::npos) << run.errors;
     std::remove(Scratch("raw_program.bin").c_str());
 }
 
@@ -196,11 +150,10 @@ TEST(Runner, BadInputGivesAClearMessageAndFails) {
         const std::string file = Scratch("bad_input.bin");
         std::remove(file.c_str());
         if (!c.bytes.empty()) WriteBytes(file, c.bytes);
-        std::string errors;
-        const CommandResult run = RunCommand(kRunner + " " + c.options + " " + file, &errors);
+            const CommandResult run = RunCommand(kRunner + " " + c.options + " " + file);
         EXPECT_NE(run.exitCode, 0);
         EXPECT_NE(run.exitCode, -1) << "sh2run did not exit normally";
-        EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
+        EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
         std::remove(file.c_str());
     }
 }

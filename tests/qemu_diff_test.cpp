@@ -321,23 +321,14 @@ TEST(QemuDiffFixture, ReadsCompletely) {
     EXPECT_TRUE(fixture.problems.empty()) << fixture.problems.size() << " unreadable line(s):" << problems;
     EXPECT_EQ(fixture.page.size(), kPageBytes) << "PAGE line";
 
-    // Ids are 0, 1, 2, ... in file order; the program groups, and only they,
-    // have a code address and a page; the header's per-group counts match the
-    // cases present, so a truncated file fails even when it still has many.
-    std::map<std::string, int> counts;
+    // Ids are 0, 1, 2, ... in file order; the header's per-group counts match
+    // the cases present, so a truncated file fails even when it still has many.
+    std::map<std::string, int> counts{{"total", static_cast<int>(fixture.cases.size())}};
     for (size_t i = 0; i < fixture.cases.size(); ++i) {
-        const DiffCase &c = fixture.cases[i];
-        EXPECT_EQ(c.id, static_cast<int>(i)) << "case ids out of order";
-        ++counts[c.group];
-        for (const CaseGroup &group : kGroups) {
-            EXPECT_TRUE(c.group != group.name || c.program == group.program) << "case " << c.id;
-        }
+        EXPECT_EQ(fixture.cases[i].id, static_cast<int>(i)) << "case ids out of order";
+        ++counts[fixture.cases[i].group];
     }
-    counts["total"] = static_cast<int>(fixture.cases.size());
     EXPECT_EQ(counts, fixture.headerCounts) << "cases per group against the header's \"# Cases per group:\" line";
-    for (const CaseGroup &group : kGroups) {
-        EXPECT_GE(counts[group.name], group.minimumCases) << "cases in group " << group.name;
-    }
 }
 
 TEST_P(QemuDiff, FinalStateMatchesQemu) {
@@ -350,7 +341,7 @@ TEST_P(QemuDiff, FinalStateMatchesQemu) {
             continue;
         }
         ++run;
-        const std::string diff = Replay(c);
+        const std::string diff = c.program == group.program ? Replay(c) : " code address and page missing or extra";
         if (!diff.empty() && ++failed <= 20) {
             failures += "\n  case " + std::to_string(c.id) + " [" + c.assembly + "]:" + diff;
         }

@@ -23,6 +23,7 @@
 
 #include "debug_machine.h"
 #include "gdb_server.h"
+#include "command_runner.h"
 #include "host_machine.h"
 
 extern char **environ;
@@ -30,16 +31,8 @@ extern char **environ;
 namespace {
 
 using namespace sh2host;
+using namespace sh2test;
 using sh2gdb::GdbServer;
-
-const std::string kExamples = SH2_EXAMPLES_DIR;
-std::string Elf(const std::string &name) { return kExamples + "/bin/" + name + ".elf"; }
-std::string Scratch(const std::string &name) { return std::to_string(getpid()) + "_" + name; }
-
-std::string ReadText(const std::string &path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // ---------------------------------------------------------------------------
 // The packet layer over the linked library's cores, crc32.elf loaded.
@@ -284,27 +277,12 @@ TEST(GdbSocket, AClientThatGoesAwayMidRunEndsSh2runCleanly) {
 // ---------------------------------------------------------------------------
 // Trace and profile.
 
-struct RunResult {
-    std::string out, err;
-    int status = -1;
-};
-
-RunResult RunSh2run(const std::string &arguments) {
-    const std::string out = Scratch("out.txt"), err = Scratch("err.txt");
-    RunResult run;
-    const int status = std::system(("timeout 120 " SH2RUN_PATH " " + arguments + " >" + out + " 2>" + err).c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadText(out);
-    run.err = ReadText(err);
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return run;
-}
+CommandResult RunSh2run(const std::string &arguments) { return RunCommand(kRunner + " " + arguments); }
 
 TEST(Sh2runTrace, EveryLineMatchesObjdumpAndDelaySlotsHaveTheirOwnLine) {
     const std::string trace = Scratch("trace.txt"), text = Scratch("text.bin");
-    const RunResult run = RunSh2run("--trace " + trace + " " + Elf("selftest"));
-    ASSERT_EQ(run.status, 0) << run.err;
+    const CommandResult run = RunSh2run("--trace " + trace + " " + Elf("selftest"));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
     // objdump's view of the same bytes: address -> (opcode, text without the
     // "! value" comment).
     ASSERT_EQ(std::system(("sh-elf-objcopy -O binary -j .text " + Elf("selftest") + " " + text).c_str()), 0);
@@ -359,10 +337,10 @@ TEST(Sh2runTrace, EveryLineMatchesObjdumpAndDelaySlotsHaveTheirOwnLine) {
 }
 
 TEST(Sh2runProfile, RowsAddUpToTheRunAndTheInnerLoopIsHottest) {
-    const RunResult run = RunSh2run("--profile --stats " + Elf("crc32"));
-    ASSERT_EQ(run.status, 0) << run.err;
+    const CommandResult run = RunSh2run("--profile --stats " + Elf("crc32"));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
     const std::regex row("^ *([0-9]+) +([0-9.]+)% +([0-9]+)  (.+)$");
-    std::istringstream lines(run.err);
+    std::istringstream lines(run.errors);
     std::string l, hottest;
     uint64_t cycles = 0, instructions = 0, totalCycles = 0, totalInstructions = 0, emulated = 0;
     while (std::getline(lines, l)) {
@@ -380,14 +358,14 @@ TEST(Sh2runProfile, RowsAddUpToTheRunAndTheInnerLoopIsHottest) {
             emulated = std::stoull(l.substr(17));
         }
     }
-    EXPECT_EQ(hottest, "crc32") << run.err;
+    EXPECT_EQ(hottest, "crc32") << run.errors;
     EXPECT_GT(totalCycles, 1000000u);
-    EXPECT_EQ(cycles, totalCycles) << run.err;
-    EXPECT_EQ(instructions, totalInstructions) << run.err;
-    EXPECT_EQ(totalCycles, emulated) << run.err;
+    EXPECT_EQ(cycles, totalCycles) << run.errors;
+    EXPECT_EQ(instructions, totalInstructions) << run.errors;
+    EXPECT_EQ(totalCycles, emulated) << run.errors;
     // The plug-in's own run of the program takes exactly as long.
-    const RunResult plain = RunSh2run("--stats " + Elf("crc32"));
-    EXPECT_NE(plain.err.find("emulated cycles: " + std::to_string(emulated) + "\n"), std::string::npos) << plain.err;
+    const CommandResult plain = RunSh2run("--stats " + Elf("crc32"));
+    EXPECT_NE(plain.errors.find("emulated cycles: " + std::to_string(emulated) + "\n"), std::string::npos) << plain.errors;
 }
 
 }  // namespace

@@ -51,10 +51,6 @@ struct HostMessageLine {
 // captured. There is one per process; Reset() gives a clean one.
 class TestMachine {
 public:
-    static constexpr uint32_t kBlock0Size = sh2host::kBlockSizes[0];
-    static constexpr uint32_t kBlock1Size = sh2host::kBlockSizes[1];
-    static constexpr uint32_t kBlock2Size = sh2host::kBlockSizes[2];
-
     static TestMachine &Get();
 
     // Clears memory, records, boxes and messages and installs the hooks and

@@ -1,0 +1,50 @@
+// Runs sh2run and other programs from the tests: stdout and stderr captured,
+// every run under `timeout 120`, scratch files named by the process id
+// (ctest runs test cases in parallel in one directory).
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace sh2test {
+
+inline const std::string kRunner = SH2RUN_PATH;
+
+inline std::string Scratch(const std::string &name) { return std::to_string(getpid()) + "_" + name; }
+inline std::string Elf(const std::string &name) { return std::string(SH2_EXAMPLES_DIR) + "/bin/" + name + ".elf"; }
+
+inline std::string ReadText(const std::string &path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+struct CommandResult {
+    std::string output;  // stdout
+    std::string errors;  // stderr
+    int exitCode = -1;   // -1: the shell did not exit normally
+};
+
+// Runs a command line through the shell.
+inline CommandResult RunCommand(const std::string &command) {
+    const std::string out = Scratch("stdout.txt");
+    const std::string err = Scratch("stderr.txt");
+    const int status = std::system(("timeout 120 " + command + " >" + out + " 2>" + err).c_str());
+    CommandResult result{ReadText(out), ReadText(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return result;
+}
+
+}  // namespace sh2test
