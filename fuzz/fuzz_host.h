@@ -1,19 +1,14 @@
-// The host machine shared by the fuzz targets: three host memory blocks of
-// exactly their minimum sizes, six memory callbacks that map every address
-// into those blocks, a message callback and a modal box handler, all of which
-// count what they see and stop the process on anything the library must never
-// do.
+// The fuzz targets' view of the host machine (tools/host_machine.*): its
+// three blocks of exactly their minimum sizes, read-only while the library
+// runs, and hooks that count every callback, message line and modal box and
+// stop the process on anything the library must never do.
 //
-// The blocks are page-aligned heap allocations of exactly 0x80000, 0x100000
-// and 0x200000 bytes, so that AddressSanitizer reports any fetch beyond their
-// ends, and they are read-only while the library runs: the library may only
-// read them (instruction fetch), never write them. Writes through the host's
-// own callbacks are checked and counted but change nothing, so the blocks hold
-// exactly what the driver put there.
+// The library may only read the blocks (instruction fetch), never write
+// them. Writes through the host's own callbacks are counted but dropped, so
+// the blocks hold exactly what the driver put there.
 #pragma once
 
-#include <sys/mman.h>
-
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +16,7 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "host_machine.h"
 #include "sh2_plugin.h"
 
 namespace sh2fuzz {
@@ -73,7 +69,7 @@ private:
 // input; nothing in the library is asked to survive it.
 struct HostBudgetExceeded {};
 
-inline constexpr uint32_t kBlockSizes[3] = {0x80000, 0x100000, 0x200000};
+using sh2host::kBlockSizes;
 inline constexpr uint32_t kMessageColour = 0x0032FF32;
 
 struct HostCounters {
@@ -93,29 +89,22 @@ public:
         return host;
     }
 
-    uint8_t *Block(int index) { return blocks_[index]; }
-
     // The blocks are writable only between runs of the library.
-    void Unprotect() { Protect(PROT_READ | PROT_WRITE); }
-    void Protect() { Protect(PROT_READ); }
+    void Unprotect() { Check(memory_.SetReadOnly(false), "mprotect"); }
+    void Protect() { Check(memory_.SetReadOnly(true), "mprotect"); }
 
-    // Fills every block with one emulated halfword (big-endian view) repeated.
+    // Fills every block with one emulated halfword repeated.
     void Fill(uint16_t halfword) {
-        const uint32_t word = (uint32_t{halfword} << 16) | halfword;
         for (int b = 0; b < 3; ++b) {
-            std::memcpy(blocks_[b], &word, 4);
-            for (uint32_t done = 4; done < kBlockSizes[b]; done *= 2) {
-                std::memcpy(blocks_[b] + done, blocks_[b], done);
-            }
+            std::fill_n(memory_.Block(b), kBlockSizes[b] / 4, (uint32_t{halfword} << 16) | halfword);
         }
     }
 
-    // Copies emulated big-endian bytes to block offset `offset` in the block
-    // format (32-bit words in host, little-endian, order: the byte of emulated
-    // offset o lies at o XOR 3); bytes past the block's end are left out.
+    // Copies emulated big-endian bytes to block offset `offset`; bytes past
+    // the block's end are left out.
     void Place(int block, uint32_t offset, const uint8_t *bytes, size_t count) {
         for (size_t i = 0; i < count && offset + i < kBlockSizes[block]; ++i) {
-            blocks_[block][(offset + i) ^ 3u] = bytes[i];
+            sh2host::WriteByteAt(sh2host::kBlockBases[block] + offset + static_cast<uint32_t>(i), bytes[i]);
         }
     }
     void PlaceLong(int block, uint32_t offset, uint32_t value) {
@@ -124,28 +113,7 @@ public:
         Place(block, offset, bytes, 4);
     }
 
-    // The byte of emulated address A, mapped by bits 20..27 as the fetch does;
-    // every host access goes through here.
-    uint8_t ByteAt(uint32_t address) const {
-        const uint32_t region = address & 0x0FF00000u;
-        int block;
-        uint32_t offset;
-        if (region == 0) {
-            block = 0;
-            offset = address & 0x7FFFFu;
-        } else if (region == 0x00200000u) {
-            block = 1;
-            offset = address & 0xFFFFFu;
-        } else {
-            block = 2;
-            offset = address & 0x1FFFFFu;
-        }
-        offset ^= 3u;
-        Check(offset < kBlockSizes[block], "host access outside its block");
-        return blocks_[block][offset];
-    }
-
-    SH2HostInterface Interface() const;
+    SH2HostInterface Interface() const { return sh2host::MakeHostInterface(memory_); }
 
     // Calls of the memory callbacks are allowed only while this is set: the
     // driver sets it around the exports that may reach the host.
@@ -153,39 +121,33 @@ public:
     uint64_t callBudget = UINT64_MAX;
     HostCounters counters;
 
-    // Starts a new input: counters cleared, budget set, box handler installed.
+    // Starts a new input: counters cleared, budget set, hooks and box handler
+    // installed.
     void BeginInput(uint64_t budget) {
         counters = HostCounters{};
         callBudget = budget;
         hostCallsAllowed = false;
+        sh2host::UseMemory(&memory_);
+        sh2host::hooks = {CountAccess, true, CountMessage, false};
         sh2::SetModalBoxHandler(CountBox);
     }
 
-    void NoteCall(bool write) {
-        Check(hostCallsAllowed, "host memory callback outside InitSH2Plugin, a reset or SH2RunCycles");
-        if (write) {
-            ++counters.writes;
-        } else {
-            ++counters.reads;
-        }
-        if (counters.Calls() > callBudget) {
+private:
+    FuzzHost() { sh2host::UseMemory(&memory_); }
+
+    static void CountAccess(const sh2host::HostAccess &access) {
+        FuzzHost &host = Get();
+        Check(host.hostCallsAllowed, "host memory callback outside InitSH2Plugin, a reset or SH2RunCycles");
+        ++(access.kind == sh2host::HostAccess::Write ? host.counters.writes : host.counters.reads);
+        if (host.counters.Calls() > host.callBudget) {
             throw HostBudgetExceeded{};
         }
     }
 
-private:
-    FuzzHost() {
-        for (int b = 0; b < 3; ++b) {
-            blocks_[b] = static_cast<uint8_t *>(std::aligned_alloc(4096, kBlockSizes[b]));
-            Check(blocks_[b] != nullptr, "no memory for the host blocks");
-            std::memset(blocks_[b], 0, kBlockSizes[b]);
-        }
-    }
-
-    void Protect(int protection) {
-        for (int b = 0; b < 3; ++b) {
-            Check(mprotect(blocks_[b], kBlockSizes[b], protection) == 0, "mprotect");
-        }
+    static void CountMessage(const char *text, uint32_t colour) {
+        Check(text != nullptr && text[0] != '\0', "empty message line");
+        Check(colour == kMessageColour, "message colour");
+        ++Get().counters.messages;
     }
 
     static void CountBox(const char *caption, const char *text, uint32_t flags) {
@@ -207,64 +169,8 @@ private:
         }
     }
 
-    uint8_t *blocks_[3];
+    sh2host::HostMemory memory_;
 };
-
-inline uint8_t SH2_FASTCALL FuzzReadByte(uint32_t address) {
-    FuzzHost &host = FuzzHost::Get();
-    host.NoteCall(false);
-    return host.ByteAt(address);
-}
-inline uint16_t SH2_FASTCALL FuzzReadWord(uint32_t address) {
-    FuzzHost &host = FuzzHost::Get();
-    host.NoteCall(false);
-    return static_cast<uint16_t>((host.ByteAt(address) << 8) | host.ByteAt(address + 1));
-}
-inline uint32_t SH2_FASTCALL FuzzReadLong(uint32_t address) {
-    FuzzHost &host = FuzzHost::Get();
-    host.NoteCall(false);
-    return (uint32_t{host.ByteAt(address)} << 24) | (uint32_t{host.ByteAt(address + 1)} << 16) |
-           (uint32_t{host.ByteAt(address + 2)} << 8) | host.ByteAt(address + 3);
-}
-// Writes are mapped and checked like reads, then dropped: the blocks stay as
-// the driver filled them.
-inline void SH2_FASTCALL FuzzWriteByte(uint32_t address, uint32_t) {
-    FuzzHost &host = FuzzHost::Get();
-    host.NoteCall(true);
-    (void)host.ByteAt(address);
-}
-inline void SH2_FASTCALL FuzzWriteWord(uint32_t address, uint32_t) {
-    FuzzHost &host = FuzzHost::Get();
-    host.NoteCall(true);
-    (void)host.ByteAt(address);
-    (void)host.ByteAt(address + 1);
-}
-inline void SH2_FASTCALL FuzzWriteLong(uint32_t address, uint32_t) {
-    FuzzHost &host = FuzzHost::Get();
-    host.NoteCall(true);
-    (void)host.ByteAt(address);
-    (void)host.ByteAt(address + 3);
-}
-inline void SH2_CDECL FuzzMessage(const char *text, uint32_t colour) {
-    Check(text != nullptr && text[0] != '\0', "empty message line");
-    Check(colour == kMessageColour, "message colour");
-    ++FuzzHost::Get().counters.messages;
-}
-
-inline SH2HostInterface FuzzHost::Interface() const {
-    SH2HostInterface host{};
-    host.ReadByte = FuzzReadByte;
-    host.ReadWord = FuzzReadWord;
-    host.ReadLong = FuzzReadLong;
-    host.WriteByte = FuzzWriteByte;
-    host.WriteWord = FuzzWriteWord;
-    host.WriteLong = FuzzWriteLong;
-    host.MemoryBlock0 = blocks_[0];
-    host.MemoryBlock1 = blocks_[1];
-    host.MemoryBlock2 = blocks_[2];
-    host.ShowMessage = FuzzMessage;
-    return host;
-}
 
 // Marks the stretch in which the library may call the host's memory
 // callbacks.

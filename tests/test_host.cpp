@@ -27,7 +27,7 @@ void TestMachine::Reset() {
     memory_.Clear();
     sh2host::UseMemory(&memory_);
     sh2host::hooks = {};
-    sh2host::hooks.afterAccess = RecordAccess;
+    sh2host::hooks.onAccess = RecordAccess;
     sh2host::hooks.message = CaptureMessage;
     sh2host::hooks.portsEnabled = false;
     accesses.clear();

@@ -2,9 +2,17 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <new>
+
+#if defined(_WIN32)
+#include <malloc.h>
+#else
+#include <sys/mman.h>
+#endif
 
 namespace sh2host {
 
@@ -28,11 +36,46 @@ unsigned ByteShift(uint32_t address) { return (3u - (address & 3u)) * 8u; }
 
 }  // namespace
 
+namespace {
+constexpr size_t kPageSize = 4096;
+}
+
 HostMemory::HostMemory() {
-    for (int i = 0; i < 3; ++i) blocks_[i] = std::make_unique<uint32_t[]>(kBlockSizes[i] / 4);
+    for (int i = 0; i < 3; ++i) {
+#if defined(_WIN32)
+        void *block = _aligned_malloc(kBlockSizes[i], kPageSize);
+#else
+        void *block = std::aligned_alloc(kPageSize, kBlockSizes[i]);
+#endif
+        if (block == nullptr) throw std::bad_alloc();
+        blocks_[i].reset(static_cast<uint32_t *>(block));
+    }
+    Clear();
+}
+
+void HostMemory::Release::operator()(uint32_t *block) const {
+#if defined(_WIN32)
+    _aligned_free(block);
+#else
+    std::free(block);
+#endif
+}
+
+bool HostMemory::SetReadOnly(bool readOnly) {
+#if defined(_WIN32)
+    (void)readOnly;
+    return false;
+#else
+    for (int i = 0; i < 3; ++i) {
+        if (mprotect(Block(i), kBlockSizes[i], readOnly ? PROT_READ : PROT_READ | PROT_WRITE) != 0) return false;
+    }
+    readOnly_ = readOnly;
+    return true;
+#endif
 }
 
 HostMemory::~HostMemory() {
+    if (readOnly_) SetReadOnly(false);  // the allocator may write to freed memory
     if (memory == this) memory = nullptr;
 }
 
@@ -44,7 +87,10 @@ void UseMemory(HostMemory *selected) { memory = selected; }
 
 bool InsideBlocks(uint32_t address) {
     const uint32_t a = address & 0x0FFFFFFFu;
-    return a < 0x80000u || (a >= 0x00200000u && a < 0x00300000u) || (a >= 0x06000000u && a < 0x06200000u);
+    for (int i = 0; i < 3; ++i) {
+        if (a - kBlockBases[i] < kBlockSizes[i]) return true;
+    }
+    return false;
 }
 
 uint8_t ReadByteAt(uint32_t address) { return static_cast<uint8_t>(WordAt(address) >> ByteShift(address)); }
@@ -90,56 +136,62 @@ void WriteLongAt(uint32_t address, uint32_t value) {
 namespace {
 
 // The six callbacks; the observed set also hands every access to
-// hooks.afterAccess, so the plain set that sh2run and the benchmarks get
-// pays nothing for it.
+// hooks.onAccess and drops writes if asked, so the plain set that sh2run and
+// the benchmarks get pays nothing for either.
 template <bool kObserved>
-void After(HostAccess::Kind kind, uint8_t width, uint32_t address, uint32_t value) {
+void Observe(HostAccess::Kind kind, uint8_t width, uint32_t address, uint32_t value) {
     if constexpr (kObserved) {
-        if (hooks.afterAccess != nullptr) hooks.afterAccess({kind, width, address, value});
+        if (hooks.onAccess != nullptr) hooks.onAccess({kind, width, address, value});
     }
+}
+
+template <bool kObserved>
+bool Stores() {
+    if constexpr (kObserved) return !hooks.dropWrites;
+    return true;
 }
 
 template <bool kObserved>
 uint8_t SH2_FASTCALL HostReadByte(uint32_t address) {
     const uint8_t value = ReadByteAt(address);
-    After<kObserved>(HostAccess::Read, 1, address, value);
+    Observe<kObserved>(HostAccess::Read, 1, address, value);
     return value;
 }
 
 template <bool kObserved>
 uint16_t SH2_FASTCALL HostReadWord(uint32_t address) {
     const uint16_t value = ReadWordAt(address);
-    After<kObserved>(HostAccess::Read, 2, address, value);
+    Observe<kObserved>(HostAccess::Read, 2, address, value);
     return value;
 }
 
 template <bool kObserved>
 uint32_t SH2_FASTCALL HostReadLong(uint32_t address) {
     const uint32_t value = ReadLongAt(address);
-    After<kObserved>(HostAccess::Read, 4, address, value);
+    Observe<kObserved>(HostAccess::Read, 4, address, value);
     return value;
 }
 
 template <bool kObserved>
 void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
-    After<kObserved>(HostAccess::Write, 1, address, value & 0xFF);
+    Observe<kObserved>(HostAccess::Write, 1, address, value & 0xFF);
     if (address == kConsolePort && hooks.portsEnabled) {
         if (ports.console != nullptr) std::fputc(static_cast<int>(value & 0xFF), ports.console);
         ++ports.consoleBytes;
         return;
     }
-    WriteByteAt(address, static_cast<uint8_t>(value));
+    if (Stores<kObserved>()) WriteByteAt(address, static_cast<uint8_t>(value));
 }
 
 template <bool kObserved>
 void SH2_FASTCALL HostWriteWord(uint32_t address, uint32_t value) {
-    After<kObserved>(HostAccess::Write, 2, address, value & 0xFFFF);
-    WriteWordAt(address, static_cast<uint16_t>(value));
+    Observe<kObserved>(HostAccess::Write, 2, address, value & 0xFFFF);
+    if (Stores<kObserved>()) WriteWordAt(address, static_cast<uint16_t>(value));
 }
 
 template <bool kObserved>
 void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
-    After<kObserved>(HostAccess::Write, 4, address, value);
+    Observe<kObserved>(HostAccess::Write, 4, address, value);
     if (address == kExitPort && hooks.portsEnabled) {
         if (!ports.exited) {
             ports.exited = true;
@@ -147,7 +199,7 @@ void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
         }
         return;
     }
-    WriteLongAt(address, value);
+    if (Stores<kObserved>()) WriteLongAt(address, value);
 }
 
 template <bool kObserved>
@@ -172,7 +224,7 @@ void SH2_CDECL HostShowMessage(const char *text, uint32_t colour) {
 
 SH2HostInterface MakeHostInterface(const HostMemory &hostMemory) {
     SH2HostInterface host{};
-    if (hooks.afterAccess != nullptr) {
+    if (hooks.onAccess != nullptr || hooks.dropWrites) {
         Fill<true>(host);
     } else {
         Fill<false>(host);

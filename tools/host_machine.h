@@ -39,9 +39,11 @@ inline constexpr uint32_t kExitPort = 0x01000004;
 // host and the halfword at A is the host halfword at A XOR 2.
 
 inline constexpr uint32_t kBlockSizes[3] = {0x80000, 0x100000, 0x200000};
+// Where each block's natural range starts in emulated memory.
+inline constexpr uint32_t kBlockBases[3] = {0x00000000, 0x00200000, 0x06000000};
 
-// The three blocks, heap allocations of exactly their sizes (so that
-// AddressSanitizer reports a fetch past an end), zeroed.
+// The three blocks: page-aligned heap allocations of exactly their sizes (so
+// that AddressSanitizer reports a fetch past an end), zeroed.
 class HostMemory {
 public:
     HostMemory();
@@ -52,9 +54,16 @@ public:
     uint32_t *Block(int index) const { return blocks_[index].get(); }
     uint8_t *Bytes(int index) const { return reinterpret_cast<uint8_t *>(Block(index)); }
     void Clear();
+    // Makes the blocks read-only (the plug-in only ever reads them) or
+    // writable again; false where pages cannot be protected (Windows).
+    bool SetReadOnly(bool readOnly);
 
 private:
-    std::unique_ptr<uint32_t[]> blocks_[3];
+    struct Release {
+        void operator()(uint32_t *block) const;
+    };
+    std::unique_ptr<uint32_t[], Release> blocks_[3];
+    bool readOnly_ = false;
 };
 
 struct PortState {
@@ -76,12 +85,16 @@ struct HostAccess {
 };
 
 // What the callbacks do besides serving memory. The defaults are sh2run's
-// and the benchmarks': no observer, ports on, messages on stderr.
+// and the benchmarks': no observer, writes stored, ports on, messages on
+// stderr. Only a record made while onAccess is set or dropWrites is on has
+// the callbacks that look at them.
 struct HostHooks {
-    // After every memory callback, with what it read or wrote (the tests
-    // record the traffic here). Only a record made while it is set has
-    // callbacks that call it.
-    void (*afterAccess)(const HostAccess &access) = nullptr;
+    // Every memory callback calls it with its access: a read after reading,
+    // a write before storing (the tests record the traffic here; the fuzzers
+    // count calls and throw to abandon a run).
+    void (*onAccess)(const HostAccess &access) = nullptr;
+    // Writes are observed but change nothing (the fuzzers' read-only blocks).
+    bool dropWrites = false;
     // Takes the plug-in's message lines instead of stderr.
     void (*message)(const char *text, uint32_t colour) = nullptr;
     // False: the console and exit ports are plain memory.
@@ -108,7 +121,8 @@ uint32_t ReadLongAt(uint32_t address);
 void WriteLongAt(uint32_t address, uint32_t value);
 
 // The host record over `memory`: the six callbacks (observed ones if
-// hooks.afterAccess is set now), the three blocks and the message callback.
+// hooks.onAccess or hooks.dropWrites is set now), the three blocks and the
+// message callback.
 SH2HostInterface MakeHostInterface(const HostMemory &memory);
 
 // ---------------------------------------------------------------------------
