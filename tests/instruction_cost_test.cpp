@@ -143,6 +143,7 @@ const Cost kCosts[] = {
     {0x8D10, "bt/s not taken, then a nop", 0 + 1, 0},
     {0xA010, "bra, slot nop", 2 + 1},
     {0xA010, "bra, slot mul.l", 2 + 2, 0, kMulL},
+    {0xA010, "bra, slot bra: its own cost only, no slot of its own", 2 + 2, 0, 0xA010},
     {0xB010, "bsr, slot nop", 2 + 1},
     {0xB010, "bsr, slot and.b", 2 + 3, 0, kAndB},
     {0x0123, "braf r1, slot nop", 2 + 1},
