@@ -128,7 +128,8 @@ public:
         callBudget = budget;
         hostCallsAllowed = false;
         sh2host::UseMemory(&memory_);
-        sh2host::hooks = {CountAccess, true, CountMessage, false};
+        sh2host::hooks = {
+            .onAccess = CountAccess, .dropWrites = true, .message = CountMessage, .portsEnabled = false};
         sh2::SetModalBoxHandler(CountBox);
     }
 
