@@ -219,6 +219,19 @@ TEST_F(RunLoop, TimerOverflowIsTakenAtTheEndOfTheSliceThatOverflowed) {
     EXPECT_EQ(core->SR, 5u << 4);
     EXPECT_EQ(machine.Long(kStack - 4), 4u << 4) << "the frame's SR";
     EXPECT_EQ(machine.Long(kStack - 8), kEntry + 16) << "the frame's PC: the next instruction";
+
+    // The level is IPRB's at the request: a request held by the mask keeps it
+    // when IPRB changes before it is taken.
+    sh2::ResetCore(*core);
+    sh2::BusWriteByte(*core, 0xFFFFFE10, 0x02);
+    sh2::BusWriteWord(*core, 0xFFFFFE12, 0xFFFF);
+    sh2::BusWriteByte(*core, 0xFFFFFE60, 0x05);
+    sh2::BusWriteByte(*core, 0xFFFFFE68, 0x41);
+    core->SR = 5 << 4;
+    EXPECT_EQ(sh2::RunCycles(*core, 8), 8);
+    sh2::BusWriteByte(*core, 0xFFFFFE60, 0x09);
+    EXPECT_EQ(ServiceWithMask(4), 0x2400u);
+    EXPECT_EQ(core->SR, 5u << 4);
 }
 
 // The requested exception is entered first, even at the end of a slice that
