@@ -127,7 +127,6 @@ public:
         counters = HostCounters{};
         callBudget = budget;
         hostCallsAllowed = false;
-        sh2host::UseMemory(&memory_);
         sh2host::hooks = {
             .onAccess = CountAccess, .dropWrites = true, .message = CountMessage, .portsEnabled = false};
         sh2::SetModalBoxHandler(CountBox);

@@ -150,7 +150,7 @@ TEST(Runner, BadInputGivesAClearMessageAndFails) {
         const std::string file = Scratch("bad_input.bin");
         std::remove(file.c_str());
         if (!c.bytes.empty()) WriteBytes(file, c.bytes);
-            const CommandResult run = RunCommand(kRunner + " " + c.options + " " + file);
+        const CommandResult run = RunCommand(kRunner + " " + c.options + " " + file);
         EXPECT_NE(run.exitCode, 0);
         EXPECT_NE(run.exitCode, -1) << "sh2run did not exit normally";
         EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;

@@ -123,12 +123,13 @@ bool ParseProgramFields(const std::string &at, const std::string &mem, DiffCase 
         unsigned offset = 0;
         unsigned value = 0;
         char end = 0;
-        if (word != "-" && std::sscanf(word.c_str(), "%2x=%2x%c", &offset, &value, &end) != 2) {
+        if (word == "-") {
+            continue;
+        }
+        if (std::sscanf(word.c_str(), "%2x=%2x%c", &offset, &value, &end) != 2) {
             return false;
         }
-        if (word != "-") {
-            c.pageChanges.emplace_back(static_cast<uint8_t>(offset), static_cast<uint8_t>(value));
-        }
+        c.pageChanges.emplace_back(static_cast<uint8_t>(offset), static_cast<uint8_t>(value));
     }
     return true;
 }

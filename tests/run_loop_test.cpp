@@ -207,10 +207,13 @@ TEST_F(RunLoop, LevelMustExceedTheMask) {
 TEST_F(RunLoop, TimerOverflowIsTakenAtTheEndOfTheSliceThatOverflowed) {
     SetVector(0x41, 0x2400);
     machine.SetWords(kEntry, std::vector<uint16_t>(16, kNop));
-    sh2::BusWriteByte(*core, 0xFFFFFE10, 0x02);    // TIER: overflow interrupt on
-    sh2::BusWriteWord(*core, 0xFFFFFE12, 0xFFFF);  // FRC: one count from overflow
-    sh2::BusWriteByte(*core, 0xFFFFFE60, 0xA5);    // IPRB: the timer at level 5
-    sh2::BusWriteByte(*core, 0xFFFFFE68, 0x41);    // VCRD: the overflow vector
+    const auto armOverflow = [this](uint8_t iprb) {
+        sh2::BusWriteByte(*core, 0xFFFFFE10, 0x02);    // TIER: overflow interrupt on
+        sh2::BusWriteWord(*core, 0xFFFFFE12, 0xFFFF);  // FRC: one count from overflow
+        sh2::BusWriteByte(*core, 0xFFFFFE60, iprb);    // IPRB: the timer's level in the low nibble
+        sh2::BusWriteByte(*core, 0xFFFFFE68, 0x41);    // VCRD: the overflow vector
+    };
+    armOverflow(0xA5);
     core->SR = 4 << 4;
     EXPECT_EQ(sh2::RunCycles(*core, 7), 7);
     EXPECT_EQ(core->PC, kEntry + 14) << "seven cycles are less than one count at clock / 8";
@@ -223,10 +226,7 @@ TEST_F(RunLoop, TimerOverflowIsTakenAtTheEndOfTheSliceThatOverflowed) {
     // The level is IPRB's at the request: a request held by the mask keeps it
     // when IPRB changes before it is taken.
     sh2::ResetCore(*core);
-    sh2::BusWriteByte(*core, 0xFFFFFE10, 0x02);
-    sh2::BusWriteWord(*core, 0xFFFFFE12, 0xFFFF);
-    sh2::BusWriteByte(*core, 0xFFFFFE60, 0x05);
-    sh2::BusWriteByte(*core, 0xFFFFFE68, 0x41);
+    armOverflow(0x05);
     core->SR = 5 << 4;
     EXPECT_EQ(sh2::RunCycles(*core, 8), 8);
     sh2::BusWriteByte(*core, 0xFFFFFE60, 0x09);

@@ -14,7 +14,6 @@
 #include <array>
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
@@ -174,7 +173,7 @@ class Sh2runGdb {
 public:
     explicit Sh2runGdb(const std::vector<std::string> &arguments) {
         stderrFile_ = Scratch("gdb_stderr.txt");
-        std::vector<std::string> args = {SH2RUN_PATH, "--gdb", "0"};
+        std::vector<std::string> args = {kRunner, "--gdb", "0"};
         args.insert(args.end(), arguments.begin(), arguments.end());
         std::vector<char *> argv;
         for (std::string &arg : args) argv.push_back(arg.data());
@@ -277,11 +276,9 @@ TEST(GdbSocket, AClientThatGoesAwayMidRunEndsSh2runCleanly) {
 // ---------------------------------------------------------------------------
 // Trace and profile.
 
-CommandResult RunSh2run(const std::string &arguments) { return RunCommand(kRunner + " " + arguments); }
-
 TEST(Sh2runTrace, EveryLineMatchesObjdumpAndDelaySlotsHaveTheirOwnLine) {
     const std::string trace = Scratch("trace.txt"), text = Scratch("text.bin");
-    const CommandResult run = RunSh2run("--trace " + trace + " " + Elf("selftest"));
+    const CommandResult run = RunCommand(kRunner + " --trace " + trace + " " + Elf("selftest"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     // objdump's view of the same bytes: address -> (opcode, text without the
     // "! value" comment).
@@ -337,7 +334,7 @@ TEST(Sh2runTrace, EveryLineMatchesObjdumpAndDelaySlotsHaveTheirOwnLine) {
 }
 
 TEST(Sh2runProfile, RowsAddUpToTheRunAndTheInnerLoopIsHottest) {
-    const CommandResult run = RunSh2run("--profile --stats " + Elf("crc32"));
+    const CommandResult run = RunCommand(kRunner + " --profile --stats " + Elf("crc32"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     const std::regex row("^ *([0-9]+) +([0-9.]+)% +([0-9]+)  (.+)$");
     std::istringstream lines(run.errors);
@@ -364,7 +361,7 @@ TEST(Sh2runProfile, RowsAddUpToTheRunAndTheInnerLoopIsHottest) {
     EXPECT_EQ(instructions, totalInstructions) << run.errors;
     EXPECT_EQ(totalCycles, emulated) << run.errors;
     // The plug-in's own run of the program takes exactly as long.
-    const CommandResult plain = RunSh2run("--stats " + Elf("crc32"));
+    const CommandResult plain = RunCommand(kRunner + " --stats " + Elf("crc32"));
     EXPECT_NE(plain.errors.find("emulated cycles: " + std::to_string(emulated) + "\n"), std::string::npos) << plain.errors;
 }
 

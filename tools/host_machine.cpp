@@ -22,6 +22,8 @@ bool quietMessages = false;
 
 namespace {
 
+constexpr size_t kPageSize = 4096;
+
 HostMemory *memory = nullptr;
 
 // The block and the word index an address selects, exactly as the fetch does.
@@ -35,10 +37,6 @@ uint32_t &WordAt(uint32_t address) {
 unsigned ByteShift(uint32_t address) { return (3u - (address & 3u)) * 8u; }
 
 }  // namespace
-
-namespace {
-constexpr size_t kPageSize = 4096;
-}
 
 HostMemory::HostMemory() {
     for (int i = 0; i < 3; ++i) {
