@@ -18,13 +18,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "host_machine.h"
-#include "isa/dispatch.h"
+#include "debug/sh2_debug.h"
+#include "host_machine/host_memory.h"
+#include "host_machine/plugin_loader.h"
+#include "host_machine/program_image.h"
 #include "sh2_plugin.h"
 
 extern "C" int crc32_main(void);
@@ -64,9 +67,11 @@ struct Machine {
     std::string error;
 
     bool Prepare(const std::string &program) {
-        if (!plugin.Load(SH2_BENCH_PLUGIN, error)) return false;
-        if (!sh2host::ReadFile(std::string(SH2_BENCH_EXAMPLES) + "/" + program + ".elf", elf)) {
-            error = "cannot read " + program + ".elf";
+        // SH2_BENCH_PLUGIN in the environment names another build of the
+        // plug-in, for A/B runs of two builds.
+        const char *other = std::getenv("SH2_BENCH_PLUGIN");
+        if (!plugin.Load(other != nullptr && *other != '\0' ? other : SH2_BENCH_PLUGIN, error)) return false;
+        if (!sh2host::ReadProgramFile(std::string(SH2_BENCH_EXAMPLES) + "/" + program + ".elf", elf, error)) {
             return false;
         }
         return true;
@@ -100,30 +105,33 @@ uint64_t RunToExit(int32_t(SH2_CDECL *run)(int32_t), int32_t slice) {
 }
 
 // ---------------------------------------------------------------------------
-// Instructions per run, counted once with the library linked in statically:
-// every handler of its table is wrapped by one that counts, delay slots
-// included. The plug-in loaded at run time has its own, untouched table.
+// Instructions per run, counted once with the library linked in statically,
+// whose debugging interface reports every instruction of its rounds (a
+// delay slot counts as one of its own). Its rounds are the ones SH2RunCycles
+// runs, and they run to the end of the slice the program exits in, as the
+// timed runs of the loaded plug-in do.
 
-sh2::OpcodeHandler wrappedHandlers[sh2::kOpcodeCount];
-uint64_t countedInstructions = 0;
-
-void CountingHandler(sh2::SH2Core &core) {
-    ++countedInstructions;
-    wrappedHandlers[core.currentOpcode](core);
-}
+class InstructionCounter : public sh2debug::Observer {
+public:
+    uint64_t count = 0;
+    bool BeforeInstruction(sh2debug::Processor, uint32_t) override { return true; }
+    void AfterInstruction(const sh2debug::Instruction &instruction) override {
+        count += instruction.ranDelaySlot ? 2 : 1;
+    }
+    bool BeforeService(sh2debug::Processor) override { return true; }
+    bool AfterService(sh2debug::Processor, int32_t, int32_t) override { return true; }
+};
 
 uint64_t CountRunInstructions(Machine &machine) {
-    std::memcpy(wrappedHandlers, sh2::OpcodeHandlerTable, sizeof wrappedHandlers);
-    for (auto &handler : sh2::OpcodeHandlerTable) handler = CountingHandler;
-    countedInstructions = 0;
-    uint64_t count = 0;
+    InstructionCounter counter;
     if (machine.Start(InitSH2Plugin)) {
-        RunToExit(SH2RunCycles, kSliceCycles);
-        count = countedInstructions;
+        while (!sh2host::ports.exited) {
+            sh2debug::StartRound(kSliceCycles);
+            sh2debug::RunRound(counter);
+        }
     }
     DeInitPlugin();
-    std::memcpy(sh2::OpcodeHandlerTable, wrappedHandlers, sizeof wrappedHandlers);
-    return count;
+    return counter.count;
 }
 
 // The count of a program, taken once whatever the number of repetitions.
@@ -235,10 +243,9 @@ void SliceLength(benchmark::State &state) {
 }
 
 void BuildHandlerTable(benchmark::State &state) {
-    static sh2::OpcodeHandler scratch[sh2::kOpcodeCount];
     for (auto _ : state) {
         const auto begin = Clock::now();
-        sh2::BuildOpcodeHandlerTable(scratch);
+        sh2debug::BuildSpareHandlerTable();
         benchmark::ClobberMemory();
         tableBuilds.Add(SecondsSince(begin));
     }

@@ -1,4 +1,4 @@
-// The fuzz targets' view of the host machine (tools/host_machine.*): its
+// The fuzz targets' view of the host machine (host_machine/): its
 // three blocks of exactly their minimum sizes, read-only while the library
 // runs, and hooks that count every callback, message line and modal box and
 // stop the process on anything the library must never do.
@@ -16,7 +16,7 @@
 #include <cstring>
 
 #include "core/platform.h"
-#include "host_machine.h"
+#include "host_machine/host_memory.h"
 #include "sh2_plugin.h"
 
 namespace sh2fuzz {

@@ -2,7 +2,7 @@
 # Fails unless the plug-in exports exactly its fourteen entry points.
 set -euo pipefail
 library="$1"
-expected=$(bash "$(dirname "$0")/../tools/plugin_exports.sh")
+expected=$(bash "$(dirname "$0")/../scripts/plugin_exports.sh")
 actual=$(nm -D --defined-only "$library" | awk '{print $3}' | LC_ALL=C sort)
 if [ "$actual" != "$expected" ]; then
   echo "exported symbols differ from the fourteen entry points:" >&2

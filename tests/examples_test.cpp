@@ -140,7 +140,7 @@ TEST(Runner, BadInputGivesAClearMessageAndFails) {
         {"no program headers", ElfHeader(2, 42, 2), "", "program header"},
         {"segment outside the blocks", ElfWithSegmentAt(0x00100000), "", "outside the host memory blocks"},
         {"raw image outside the blocks", {0x00, 0x09}, "--raw 0x00400000", "outside the host memory blocks"},
-        {"raw image running off block 0", std::vector<uint8_t>(8, 0), "--raw 0x0007FFFC", "outside the host memory blocks"},
+        {"raw image running off block 0", std::vector<uint8_t>(8, 0), "--raw 0x0007FFFC", "run past the end of host memory block 0"},
         {"bad option value", {0x00, 0x09}, "--slice 0", "--slice"},
         {"unknown option", {0x00, 0x09}, "--fast", "unknown option"},
         {"missing plug-in", {0x00, 0x09}, "--raw 0x06000000 --plugin /nonexistent/plugin.so", "cannot load the plug-in"},

@@ -11,7 +11,7 @@
 set -euo pipefail
 mode=$1 sh2run=$2 elf=$3
 
-command -v gdb-multiarch >/dev/null || { echo "skipped: gdb-multiarch is not installed (tools/install_deps.sh)"; exit 77; }
+command -v gdb-multiarch >/dev/null || { echo "skipped: gdb-multiarch is not installed (scripts/install_deps.sh)"; exit 77; }
 
 work=$(mktemp -d)
 pid=

@@ -8,7 +8,7 @@ set -euo pipefail
 probe=$1 plugin=$2 screenshot=$3
 
 for tool in Xvfb xdotool xwd xwininfo; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (tools/install_deps.sh)"; exit 77; }
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (scripts/install_deps.sh)"; exit 77; }
 done
 if ! ldconfig -p | grep -q 'libSDL2-2\.0\.so\.0'; then
   echo "skipped: libSDL2-2.0.so.0 is not installed"; exit 77

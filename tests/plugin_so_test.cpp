@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host_machine.h"
+#include "host_machine/host_memory.h"
+#include "host_machine/plugin_loader.h"
 #include "test_host.h"
 
 #ifndef SH2_PLUGIN_PATH

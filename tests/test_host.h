@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/sh2_core.h"
-#include "host_machine.h"
+#include "host_machine/host_memory.h"
 #include "sh2_plugin.h"
 
 namespace sh2test {

@@ -118,6 +118,7 @@ SH2Core *CreateCore(bool isMaster, const SH2HostInterface &host) {
     core->sliceCycles = 0;
     core->sliceTarget = 0;
     core->inDelaySlot = false;
+    core->delaySlotStartCycles = 0;
     core->stoppedOnUndefinedOpcode = false;
     core->currentOpcode = 0;
     return core;

@@ -66,6 +66,9 @@ struct SH2Core {
     // Run-loop bookkeeping.
     int32_t sliceTarget;  // the loop runs while sliceCycles < sliceTarget
     bool inDelaySlot;     // an instruction is running as a delay slot
+    // sliceCycles when the last delay slot began. A watched run loop clears
+    // it before each instruction, so that it tells whether a slot ran.
+    int32_t delaySlotStartCycles;
     // Set when an undefined opcode was met; the core then stays stopped (its
     // slices run no instruction and count their budget as idle time) until a
     // reset or, for the master, MasterSH2SetPC.

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "isa/flow.h"
 #include "isa/instruction_list.h"
 
 namespace sh2 {
@@ -38,11 +39,12 @@ struct OpcodePattern {
     const char *operands;  // binutils' operand form, e.g. "@(disp,Rm),Rn"
     int32_t cycles;
     int32_t notTakenCycles;
+    Flow flow;
 };
 
 inline constexpr std::array DecodePatternTable = {
-#define SH2_PATTERN(name, group, mask, match, mnemonic, operands, cycles, notTaken, handler) \
-    OpcodePattern{mask, match, Instruction::name, InstructionGroup::group, mnemonic, operands, cycles, notTaken},
+#define SH2_PATTERN(name, group, mask, match, mnemonic, operands, cycles, notTaken, flow, handler) \
+    OpcodePattern{mask, match, Instruction::name, InstructionGroup::group, mnemonic, operands, cycles, notTaken, Flow::flow},
     SH2_INSTRUCTION_LIST(SH2_PATTERN)
 #undef SH2_PATTERN
 };

@@ -53,6 +53,7 @@ inline uint16_t FetchOpcode(const SH2Core &core, uint32_t address) {
 inline void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
     const uint16_t opcode = FetchOpcode(core, address);
     core.currentOpcode = opcode;
+    core.delaySlotStartCycles = core.sliceCycles;
     core.inDelaySlot = true;
     OpcodeHandlerTable[opcode](core);
     core.inDelaySlot = false;

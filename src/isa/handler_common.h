@@ -99,7 +99,7 @@ inline constexpr auto kRowHandlers = MakeRowHandlers<Handler, Row>(std::make_ind
 
 // Every handler template of the instruction list, declared for every group's
 // source; each is defined (and instantiated) only in the source of its group.
-#define SH2_DECLARE_HANDLER(name, group, mask, match, mnemonic, operands, cycles, notTaken, handler) \
+#define SH2_DECLARE_HANDLER(name, group, mask, match, mnemonic, operands, cycles, notTaken, flow, handler) \
     template <uint16_t Op, Instruction Row>                                                            \
     struct handler;
 SH2_INSTRUCTION_LIST(SH2_DECLARE_HANDLER)
@@ -142,7 +142,7 @@ GroupHandlers MultiplyHandlers();
     void Name<Op, Row>::Run(SH2Core &core)
 
 // Ends the source of one group: the handlers of its rows, for the table.
-#define SH2_GROUP_ROW(name, group, mask, match, mnemonic, operands, cycles, notTaken, handler) \
+#define SH2_GROUP_ROW(name, group, mask, match, mnemonic, operands, cycles, notTaken, flow, handler) \
     HandlersIfInGroup<kThisGroup, handler, Instruction::name>(),
 #define SH2_DEFINE_GROUP_HANDLERS(Group)                                              \
     GroupHandlers Group##Handlers() {                                                \

@@ -48,7 +48,11 @@ int32_t FinishSlice(SH2Core &core, int32_t target) {
 }
 
 int32_t RunCycles(SH2Core &core, int32_t target) {
-    return RunCyclesWatched(core, target, [](const SH2Core &) { return true; });
+    if (BeginSlice(core, target)) {
+        Unwatched unwatched;
+        RunSliceInstructions(core, unwatched);
+    }
+    return FinishSlice(core, target);
 }
 
 void UndefinedOpcodeHandler(SH2Core &core) {

@@ -3,8 +3,8 @@
 #include "bus/free_running_timer.h"
 #include "core/interrupts.h"
 #include "core/platform.h"
-#include "isa/run_loop.h"
 #include "plugin/plugin_state.h"
+#include "plugin/round.h"
 
 namespace sh2 {
 
@@ -73,11 +73,10 @@ SH2_EXPORT int32_t SH2_CDECL SH2RunCycles(int32_t cycles) {
     if (MasterCore == nullptr) {
         return 0;
     }
-    const int32_t executed = RunCycles(*MasterCore, cycles);
-    if (SlaveEnabled != 0 && SlaveCore != nullptr) {
-        RunCycles(*SlaveCore, cycles);
-    }
-    return executed;
+    Round round = StartRound(cycles);
+    Unwatched unwatched;
+    RunRound(round, unwatched);
+    return round.masterCycles;
 }
 
 SH2_EXPORT void SH2_CDECL ResetMasterSH2(void) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the three libFuzzer targets (in build-sanitize/, see
-# tools/build_sanitize.sh) and runs each with a fixed seed
+# scripts/build_sanitize.sh) and runs each with a fixed seed
 # for a fixed time on a copy of its committed seed corpus in fuzz/corpus/, so
 # the committed corpus stays as it is. Fails on any crash, sanitizer report,
 # failed check, leak or input that takes longer than the timeout.
@@ -14,7 +14,7 @@ build_dir=build-sanitize
 seconds=${FUZZ_SECONDS:-20}
 targets=(${FUZZ_TARGETS:-fuzz_guest_memory fuzz_onchip_registers fuzz_export_sequence})
 
-bash tools/build_sanitize.sh --target "${targets[@]}"
+bash scripts/build_sanitize.sh --target "${targets[@]}"
 
 # The cores create their log files in the current directory: run in a scratch
 # directory of the build tree. Findings go to artifacts/.

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if ! command -v clang++ >/dev/null 2>&1; then
-  bash tools/install_deps.sh
+  bash scripts/install_deps.sh
 fi
 
 CC=clang CXX=clang++ cmake -S . -B build-sanitize \

@@ -3,7 +3,9 @@
 // GdbServer turns the bytes a client sends into the bytes to send back: it
 // finds the $payload#checksum frames, acknowledges them ('+', or '-' for a bad
 // checksum or an overlong frame), answers each command and drives a GdbTarget
-// for resumes. It knows nothing of sockets; gdb_socket.h carries it over TCP.
+// for resumes. A client's '-' asks for the last reply again, at most
+// kMaxResends times in a row. It knows nothing of sockets; gdb_socket.h
+// carries it over TCP.
 //
 // Register layout: gdb's "sh" architectures number the registers r0..r15 (0
 // to 15), pc (16), pr (17), gbr (18), vbr (19), mach (20), macl (21) and sr
@@ -28,6 +30,8 @@ inline constexpr int kSrRegister = 22;
 // follows from it (with room for an M packet of the same size).
 inline constexpr uint32_t kMaxMemoryTransfer = 0x1000;
 inline constexpr size_t kMaxPacketPayload = 2 * kMaxMemoryTransfer + 64;
+// How often one reply is sent again on the client's request ('-').
+inline constexpr int kMaxResends = 3;
 
 // gdb's own signal numbers, used in stop replies.
 inline constexpr int kSignalInterrupt = 2;
@@ -53,11 +57,16 @@ public:
     virtual void WriteMemory(int thread, uint32_t address, const uint8_t *data, uint32_t length) = 0;
     // Whether the program has ended (then every resume reports Exited).
     virtual std::optional<uint32_t> ExitStatus() const = 0;
-    // One instruction of `thread` (a delayed branch with its slot).
-    virtual StopEvent Step(int thread) = 0;
+    // Runs the machine until `thread` has executed one instruction (a delayed
+    // branch with its slot), or until another stop comes first (a
+    // breakpoint of another thread, the program's end, an undefined
+    // instruction, or `interrupted()` returning true).
+    virtual StopEvent Step(int thread, const std::set<uint32_t> &breakpoints,
+                           const std::function<bool()> &interrupted) = 0;
     // Runs the machine until a breakpoint, the program's end, an undefined
-    // instruction, or `interrupted()` (asked between slices) returns true. A
-    // breakpoint at the PC a thread resumes from does not stop it at once.
+    // instruction, or `interrupted()` returns true (it is asked often enough
+    // to answer within a bounded time). A breakpoint at the PC a thread
+    // resumes from does not stop it at once.
     virtual StopEvent Continue(const std::set<uint32_t> &breakpoints, const std::function<bool()> &interrupted) = 0;
 };
 
@@ -89,10 +98,16 @@ public:
     static uint8_t Checksum(std::string_view payload);
 
 private:
+    void ReceiveFrame(std::string_view raw, const InterruptCheck &interrupted);
+    void Send(const std::string &payload);
     std::string StopReply(const StopEvent &event);
     std::string Resume(char action, int thread, const InterruptCheck &interrupted);
+    std::string HandleResume(char command, std::string_view rest, const InterruptCheck &interrupted);
+    std::string HandleThreadSelect(std::string_view rest);
     std::string HandleQuery(std::string_view payload);
     std::string HandleVCont(std::string_view payload, const InterruptCheck &interrupted);
+    std::string ReadRegister(std::string_view rest);
+    std::string WriteRegister(std::string_view rest);
     std::string ReadRegisters();
     std::string WriteRegisters(std::string_view hex);
     std::string ReadMemory(std::string_view arguments);
@@ -106,6 +121,7 @@ private:
     std::string input_;
     std::string output_;
     std::string lastFrame_;  // sent again when the client answers '-'
+    int resends_ = 0;        // of lastFrame_ so far
     std::function<void()> flush_;
     std::set<uint32_t> breakpoints_;
     StopEvent lastStop_;

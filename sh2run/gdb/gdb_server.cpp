@@ -1,4 +1,4 @@
-#include "gdb_server.h"
+#include "sh2run/gdb/gdb_server.h"
 
 #include <cstdio>
 #include <vector>
@@ -127,6 +127,27 @@ std::string GdbServer::TakeOutput() {
     return out;
 }
 
+void GdbServer::Send(const std::string &payload) {
+    lastFrame_ = Frame(payload);
+    resends_ = 0;
+    output_ += lastFrame_;
+}
+
+void GdbServer::ReceiveFrame(std::string_view raw, const InterruptCheck &interrupted) {
+    output_ += '+';
+    std::string payload;
+    payload.reserve(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '}' && i + 1 < raw.size()) {
+            payload += static_cast<char>(raw[++i] ^ 0x20);
+        } else {
+            payload += raw[i];
+        }
+    }
+    const std::optional<std::string> reply = HandleCommand(payload, interrupted);
+    if (reply) Send(*reply);
+}
+
 void GdbServer::Receive(std::string_view bytes, const InterruptCheck &interrupted) {
     input_.append(bytes);
     size_t pos = 0;
@@ -149,30 +170,20 @@ void GdbServer::Receive(std::string_view bytes, const InterruptCheck &interrupte
                 output_ += '-';
                 continue;
             }
-            output_ += '+';
-            std::string payload;
-            payload.reserve(raw.size());
-            for (size_t i = 0; i < raw.size(); ++i) {
-                if (raw[i] == '}' && i + 1 < raw.size()) {
-                    payload += static_cast<char>(raw[++i] ^ 0x20);
-                } else {
-                    payload += raw[i];
-                }
-            }
-            const std::optional<std::string> reply = HandleCommand(payload, interrupted);
-            if (reply) {
-                lastFrame_ = Frame(*reply);
-                output_ += lastFrame_;
-            }
+            ReceiveFrame(raw, interrupted);
         } else if (c == '\x03') {
             // Stopped already: say so.
             StopEvent event = lastStop_;
             if (event.kind != StopEvent::Exited) event.kind = StopEvent::Interrupted;
-            lastFrame_ = Frame(StopReply(event));
-            output_ += lastFrame_;
+            Send(StopReply(event));
             ++pos;
         } else if (c == '-') {
-            output_ += lastFrame_;  // the client asks for the last reply again
+            // The client asks for the last reply again; a client that keeps
+            // asking gets no more than kMaxResends copies.
+            if (resends_ < kMaxResends) {
+                output_ += lastFrame_;
+                ++resends_;
+            }
             ++pos;
         } else {
             ++pos;  // '+' and anything between frames
@@ -214,11 +225,12 @@ std::string GdbServer::Resume(char action, int thread, const InterruptCheck &int
         return StopReply(lastStop_);
     }
     if (flush_) flush_();
+    const InterruptCheck check = interrupted ? interrupted : [] { return false; };
     if (action == 's') {
         if (!ValidThread(thread)) thread = ValidThread(continueThread_) ? continueThread_ : GeneralThread();
-        lastStop_ = target_.Step(thread);
+        lastStop_ = target_.Step(thread, breakpoints_, check);
     } else {
-        lastStop_ = target_.Continue(breakpoints_, interrupted ? interrupted : [] { return false; });
+        lastStop_ = target_.Continue(breakpoints_, check);
     }
     // Like gdbserver, the thread a stop reply names becomes the one register
     // and memory packets address: gdb assumes so and sends no Hg after it.
@@ -237,27 +249,10 @@ std::optional<std::string> GdbServer::HandleCommand(std::string_view payload, co
         return rest.empty() ? ReadRegisters() : kError;
     case 'G':
         return WriteRegisters(rest);
-    case 'p': {
-        uint32_t index = 0;
-        if (!ParseHex32(rest, index) || index >= static_cast<uint32_t>(kRegisterNumberLimit)) return kError;
-        if (index >= static_cast<uint32_t>(kRegisterCount)) return std::string("xxxxxxxx");
-        std::string out;
-        AppendHex32(out, target_.ReadRegister(GeneralThread(), static_cast<int>(index)));
-        return out;
-    }
-    case 'P': {
-        const size_t equals = rest.find('=');
-        uint32_t index = 0, value = 0;
-        if (equals == std::string_view::npos || !ParseHex32(rest.substr(0, equals), index) ||
-            index >= static_cast<uint32_t>(kRegisterNumberLimit) || rest.size() - equals - 1 != 8 ||
-            !ParseHex32(rest.substr(equals + 1), value)) {
-            return kError;
-        }
-        if (index < static_cast<uint32_t>(kRegisterCount)) {
-            target_.WriteRegister(GeneralThread(), static_cast<int>(index), value);
-        }
-        return std::string("OK");
-    }
+    case 'p':
+        return ReadRegister(rest);
+    case 'P':
+        return WriteRegister(rest);
     case 'm':
         return ReadMemory(rest);
     case 'M':
@@ -265,36 +260,14 @@ std::optional<std::string> GdbServer::HandleCommand(std::string_view payload, co
     case 'c':
     case 's':
     case 'C':
-    case 'S': {
-        // c [ADDR], s [ADDR], C SIG[;ADDR], S SIG[;ADDR]: the signal is
-        // dropped (the machine has none to deliver).
-        std::string_view address = rest;
-        if (command == 'C' || command == 'S') {
-            const size_t semicolon = rest.find(';');
-            address = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
-        }
-        const char action = command == 'c' || command == 'C' ? 'c' : 's';
-        if (!address.empty()) {
-            uint32_t pc = 0;
-            if (!ParseHex32(address, pc)) return kError;
-            const int thread = ValidThread(continueThread_) ? continueThread_ : GeneralThread();
-            target_.WriteRegister(thread, kPcRegister, pc);
-        }
-        return Resume(action, 0, interrupted);
-    }
+    case 'S':
+        return HandleResume(command, rest, interrupted);
     case 'v':
         if (payload == "vCont?") return std::string("vCont;c;C;s;S");
         if (StartsWith(payload, "vCont;")) return HandleVCont(payload.substr(6), interrupted);
         return std::string();  // vMustReplyEmpty and everything else
-    case 'H': {
-        long long thread = 0;
-        if (rest.empty() || (rest[0] != 'g' && rest[0] != 'c') || !ParseThread(rest.substr(1), thread) ||
-            (thread > 0 && !ValidThread(thread))) {
-            return kError;
-        }
-        (rest[0] == 'g' ? generalThread_ : continueThread_) = static_cast<int>(thread);
-        return std::string("OK");
-    }
+    case 'H':
+        return HandleThreadSelect(rest);
     case 'T': {
         long long thread = 0;
         return ParseThread(rest, thread) && ValidThread(thread) ? std::string("OK") : kError;
@@ -315,6 +288,57 @@ std::optional<std::string> GdbServer::HandleCommand(std::string_view payload, co
     }
 }
 
+std::string GdbServer::ReadRegister(std::string_view rest) {
+    uint32_t index = 0;
+    if (!ParseHex32(rest, index) || index >= static_cast<uint32_t>(kRegisterNumberLimit)) return kError;
+    if (index >= static_cast<uint32_t>(kRegisterCount)) return "xxxxxxxx";
+    std::string out;
+    AppendHex32(out, target_.ReadRegister(GeneralThread(), static_cast<int>(index)));
+    return out;
+}
+
+std::string GdbServer::WriteRegister(std::string_view rest) {
+    const size_t equals = rest.find('=');
+    uint32_t index = 0, value = 0;
+    if (equals == std::string_view::npos || !ParseHex32(rest.substr(0, equals), index) ||
+        index >= static_cast<uint32_t>(kRegisterNumberLimit) || rest.size() - equals - 1 != 8 ||
+        !ParseHex32(rest.substr(equals + 1), value)) {
+        return kError;
+    }
+    if (index < static_cast<uint32_t>(kRegisterCount)) {
+        target_.WriteRegister(GeneralThread(), static_cast<int>(index), value);
+    }
+    return "OK";
+}
+
+// c [ADDR], s [ADDR], C SIG[;ADDR], S SIG[;ADDR]: the signal is dropped (the
+// machine has none to deliver).
+std::string GdbServer::HandleResume(char command, std::string_view rest, const InterruptCheck &interrupted) {
+    std::string_view address = rest;
+    if (command == 'C' || command == 'S') {
+        const size_t semicolon = rest.find(';');
+        address = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+    }
+    const char action = command == 'c' || command == 'C' ? 'c' : 's';
+    if (!address.empty()) {
+        uint32_t pc = 0;
+        if (!ParseHex32(address, pc)) return kError;
+        const int thread = ValidThread(continueThread_) ? continueThread_ : GeneralThread();
+        target_.WriteRegister(thread, kPcRegister, pc);
+    }
+    return Resume(action, 0, interrupted);
+}
+
+std::string GdbServer::HandleThreadSelect(std::string_view rest) {
+    long long thread = 0;
+    if (rest.empty() || (rest[0] != 'g' && rest[0] != 'c') || !ParseThread(rest.substr(1), thread) ||
+        (thread > 0 && !ValidThread(thread))) {
+        return kError;
+    }
+    (rest[0] == 'g' ? generalThread_ : continueThread_) = static_cast<int>(thread);
+    return "OK";
+}
+
 std::string GdbServer::HandleVCont(std::string_view actions, const InterruptCheck &interrupted) {
     // All-stop: a step action anywhere steps its thread alone (the other
     // threads' "continue" lasts no time, as the step ends at once); otherwise
@@ -327,7 +351,10 @@ std::string GdbServer::HandleVCont(std::string_view actions, const InterruptChec
         long long thread = 0;
         const size_t colon = action.find(':');
         if (colon != std::string_view::npos) {
-            if (!ParseThread(action.substr(colon + 1), thread)) return kError;
+            // A thread of its own must exist; 0 and -1 stand for any and all.
+            if (!ParseThread(action.substr(colon + 1), thread) || (thread > 0 && !ValidThread(thread))) {
+                return kError;
+            }
             action = action.substr(0, colon);
         }
         if (action.empty()) return kError;

@@ -6,7 +6,7 @@
 #   - MessageBoxA imported from USER32.dll and DeleteFileA from KERNEL32.dll;
 #   - no import from a DLL outside the operating system (in particular not
 #     libstdc++-6.dll, libgcc_s_*.dll or libwinpthread-1.dll).
-# Usage: tools/check_windows_exports.sh build-windows/sh2_interpreter.dll
+# Usage: scripts/check_windows_exports.sh build-windows/sh2_interpreter.dll
 set -euo pipefail
 
 if [ "$#" -ne 1 ]; then

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 build_dir=build-windows
 compiler=i686-w64-mingw32-g++
 if ! command -v "$compiler" >/dev/null 2>&1; then
-  bash tools/install_deps.sh
+  bash scripts/install_deps.sh
 fi
 if ! command -v "$compiler" >/dev/null 2>&1; then
   echo "error: $compiler not found (Debian package g++-mingw-w64-i686)" >&2
@@ -38,7 +38,7 @@ if [ ! -f "$dll" ]; then
   exit 1
 fi
 echo "built $dll"
-if [ -f tools/CMakeLists.txt ]; then
+if [ -f sh2run/CMakeLists.txt ]; then
   if [ ! -f "$build_dir/sh2run.exe" ]; then
     echo "error: $build_dir/sh2run.exe was not produced" >&2
     exit 1

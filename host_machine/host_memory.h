@@ -1,0 +1,127 @@
+// The memory of the host machine that sh2run, the tests, the benchmarks and
+// the fuzzers give the plug-in: flat memory in the plug-in's block format
+// behind the six memory callbacks, with the console and exit ports.
+//
+// Memory map (bits 28..31 of an address are ignored, as by the instruction
+// fetch):
+//   0x00000000..0x0007FFFF  block 0, 512 KiB
+//   0x00200000..0x002FFFFF  block 1, 1 MiB
+//   any other address       block 2, 2 MiB (0x06000000..0x061FFFFF is its
+//                           natural range; other addresses alias into it)
+//   0x01000000              console port: a byte write prints one character
+//   0x01000004              exit port: a long write ends the run with that
+//                           status
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sh2_plugin.h"
+
+namespace sh2host {
+
+inline constexpr uint32_t kConsolePort = 0x01000000;
+inline constexpr uint32_t kExitPort = 0x01000004;
+
+// ---------------------------------------------------------------------------
+// Memory in the block format: 32-bit words in host byte order, so that the
+// byte at emulated address A is the host byte at A XOR 3 on a little-endian
+// host and the halfword at A is the host halfword at A XOR 2.
+
+inline constexpr uint32_t kBlockSizes[3] = {0x80000, 0x100000, 0x200000};
+// Where each block's natural range starts in emulated memory.
+inline constexpr uint32_t kBlockBases[3] = {0x00000000, 0x00200000, 0x06000000};
+
+// The three blocks: page-aligned heap allocations of exactly their sizes (so
+// that AddressSanitizer reports a fetch past an end), zeroed.
+class HostMemory {
+public:
+    HostMemory();
+    ~HostMemory();
+    HostMemory(const HostMemory &) = delete;
+    HostMemory &operator=(const HostMemory &) = delete;
+
+    uint32_t *Block(int index) const { return blocks_[index].get(); }
+    uint8_t *Bytes(int index) const { return reinterpret_cast<uint8_t *>(Block(index)); }
+    void Clear();
+    // Makes the blocks read-only (the plug-in only ever reads them) or
+    // writable again; false where pages cannot be protected (Windows).
+    bool SetReadOnly(bool readOnly);
+
+private:
+    struct Release {
+        void operator()(uint32_t *block) const;
+    };
+    std::unique_ptr<uint32_t[], Release> blocks_[3];
+    bool readOnly_ = false;
+};
+
+struct PortState {
+    bool exited = false;
+    uint32_t exitStatus = 0;
+    uint64_t consoleBytes = 0;
+    // Where console characters go; null drops them (they are still counted).
+    // Once the program has exited the console takes nothing more.
+    FILE *console = stdout;
+    // Called by the exit port's write once the status is recorded (sh2run
+    // leaves the plug-in's slice from there); null: the run goes on to the
+    // end of the slice.
+    void (*onExit)() = nullptr;
+};
+
+// One call of a memory callback: what it read or was asked to write (writes
+// masked to their width).
+struct HostAccess {
+    enum Kind : uint8_t { Read, Write } kind;
+    uint8_t width;  // 1, 2 or 4
+    uint32_t address;
+    uint32_t value;
+    bool operator==(const HostAccess &) const = default;
+};
+
+// What the callbacks do besides serving memory. The defaults are sh2run's
+// and the benchmarks': no observer, writes stored, ports on, messages on
+// stderr. Only a record made while onAccess is set or dropWrites is on has
+// the callbacks that look at them.
+struct HostHooks {
+    // Every memory callback calls it with its access: a read after reading,
+    // a write before storing (the tests record the traffic here; the fuzzers
+    // count calls and throw to abandon a run).
+    void (*onAccess)(const HostAccess &access) = nullptr;
+    // Writes are observed but change nothing (the fuzzers' read-only blocks).
+    bool dropWrites = false;
+    // Takes the plug-in's message lines instead of stderr.
+    void (*message)(const char *text, uint32_t colour) = nullptr;
+    // False: the console and exit ports are plain memory.
+    bool portsEnabled = true;
+};
+
+// The memory, ports and hooks the callbacks serve. The callbacks carry no
+// context, so there is one machine per process: UseMemory selects its memory.
+void UseMemory(HostMemory *memory);
+extern PortState ports;
+extern HostHooks hooks;
+// Whether the plug-in's messages are dropped (true) or printed to stderr.
+extern bool quietMessages;
+
+// The block whose natural range holds `address` (0x00000000..0x0007FFFF,
+// 0x00200000..0x002FFFFF or 0x06000000..0x061FFFFF: no alias), or -1.
+int BlockHolding(uint32_t address);
+// Emulated memory seen through the selected blocks, without the hooks. Every
+// address maps into a block by bits 20..27, as the instruction fetch does.
+uint8_t ReadByteAt(uint32_t address);
+void WriteByteAt(uint32_t address, uint8_t value);
+uint16_t ReadWordAt(uint32_t address);
+void WriteWordAt(uint32_t address, uint16_t value);
+uint32_t ReadLongAt(uint32_t address);
+void WriteLongAt(uint32_t address, uint32_t value);
+
+// The host record over `memory`: the six callbacks (observed ones if
+// hooks.onAccess or hooks.dropWrites is set now), the three blocks and the
+// message callback.
+SH2HostInterface MakeHostInterface(const HostMemory &memory);
+
+}  // namespace sh2host

@@ -1,0 +1,63 @@
+// sh2run's command line: one table of options feeds both the parser and
+// --help. Every number is written the same way: decimal, or hexadecimal
+// after 0x, with no sign, and each option checks its range.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sh2run {
+
+inline constexpr uint32_t kDefaultEntry = 0x06004000;
+inline constexpr uint32_t kDefaultStackTop = 0x06200000;
+inline constexpr uint32_t kDefaultSlaveStackTop = 0x061F0000;
+inline constexpr int32_t kDefaultSliceCycles = 10000;
+inline constexpr uint64_t kDefaultCycleLimit = 10'000'000'000ull;
+
+// --irq VECTOR,LEVEL,EVERY: the master's interrupt request before every
+// EVERY-th round.
+struct InterruptSchedule {
+    bool enabled = false;
+    uint32_t vector = 0;
+    uint32_t level = 0;
+    uint32_t every = 1;
+};
+
+struct Options {
+    std::string program;
+    std::string pluginPath;
+    std::optional<uint32_t> rawAddress;
+    std::optional<uint32_t> entry;
+    uint32_t stackTop = kDefaultStackTop;
+    std::optional<uint32_t> slaveEntry;
+    uint32_t slaveStackTop = kDefaultSlaveStackTop;
+    int32_t sliceCycles = kDefaultSliceCycles;
+    uint64_t cycleLimit = kDefaultCycleLimit;
+    InterruptSchedule irq;
+    bool stats = false;
+    bool verbose = false;
+    std::optional<uint16_t> gdbPort;
+    std::string traceFile;
+    bool profile = false;
+    bool help = false;
+
+    // Whether the run needs the library linked into sh2run (the debugging
+    // modes) rather than the plug-in.
+    bool Debugging() const { return gdbPort.has_value() || profile || !traceFile.empty(); }
+};
+
+// A number in decimal or, after 0x or 0X, in hexadecimal: digits only.
+// False when it is not one or lies outside [minimum, maximum].
+bool ParseNumber(std::string_view text, uint64_t minimum, uint64_t maximum, uint64_t &value);
+
+// Parses argv[1..]. False, with `error` set, when the command line is not
+// valid; --help only sets options.help.
+bool ParseCommandLine(int argc, const char *const *argv, Options &options, std::string &error);
+
+// The usage text, one line per option of the table.
+void PrintUsage(FILE *out);
+
+}  // namespace sh2run

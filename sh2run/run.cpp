@@ -1,0 +1,177 @@
+#include "sh2run/run.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cinttypes>
+#include <csetjmp>
+#include <cstring>
+#include <optional>
+
+#include "host_machine/host_memory.h"
+#include "sh2run/debug/profile.h"
+#include "sh2run/debug/trace.h"
+
+namespace sh2run {
+namespace {
+
+using sh2host::ports;
+
+// Where a plain run's exit port leaves the plug-in's slice to. The slice's
+// frames hold nothing to destroy; the plug-in is shut down right after.
+std::jmp_buf exitJump;
+
+[[noreturn]] void LeaveSlice() { std::longjmp(exitJump, 1); }
+
+// SH2RunCycles, left early by the exit port's write: false then. Nothing
+// that changes after the setjmp is read after a longjmp.
+bool RunSliceUntilExit(const sh2host::Plugin &plugin, int32_t budget, int32_t &cycles) {
+    if (setjmp(exitJump) != 0) return false;
+    ports.onExit = LeaveSlice;
+    cycles = plugin.SH2RunCycles(budget);
+    ports.onExit = nullptr;
+    return true;
+}
+
+// --trace and --profile: every instruction and every idle stretch.
+class RecordingWatch : public ExitWatch {
+public:
+    RecordingWatch(TraceWriter *trace, Profiler *profiler) : trace_(trace), profiler_(profiler) {}
+    void AfterInstruction(const sh2debug::Instruction &instruction) override {
+        if (trace_ != nullptr) trace_->Write(instruction);
+        if (profiler_ != nullptr) profiler_->Add(instruction);
+    }
+    bool AfterService(sh2debug::Processor processor, int32_t, int32_t idleCycles) override {
+        if (profiler_ != nullptr) profiler_->AddIdle(processor, idleCycles);
+        return true;
+    }
+
+private:
+    TraceWriter *trace_;
+    Profiler *profiler_;
+};
+
+}  // namespace
+
+int ExitCodeForStatus(uint32_t status) {
+    return status <= static_cast<uint32_t>(kExitLargeStatus) ? static_cast<int>(status) : kExitLargeStatus;
+}
+
+RoundSchedule::RoundSchedule(const Options &options, sh2host::Plugin::RequestFn requestInterrupt)
+    : slice_(options.sliceCycles), limit_(options.cycleLimit), irq_(options.irq), requestInterrupt_(requestInterrupt) {}
+
+int32_t RoundSchedule::NextRound() {
+    if (cycles_ >= limit_) return 0;
+    if (irq_.enabled && rounds_ % irq_.every == irq_.every - 1) requestInterrupt_(irq_.vector, irq_.level);
+    ++rounds_;
+    const uint64_t left = limit_ - cycles_;
+    return left < static_cast<uint64_t>(slice_) ? static_cast<int32_t>(left) : slice_;
+}
+
+void RoundSchedule::Count(int32_t masterCycles) {
+    if (masterCycles > 0) cycles_ += static_cast<uint64_t>(masterCycles);
+}
+
+RunResult RunRounds(RoundSchedule &schedule, const RoundRunner &runRound) {
+    const auto started = std::chrono::steady_clock::now();
+    RunResult result;
+    while (!ports.exited) {
+        const int32_t budget = schedule.NextRound();
+        if (budget == 0) break;
+        const RoundOutcome outcome = runRound(budget);
+        schedule.Count(outcome.masterCycles);
+        if (!outcome.complete) {
+            result.lastRoundUncounted = !outcome.cyclesKnown;
+            break;
+        }
+    }
+    result.end = ports.exited ? RunResult::End::Exited : RunResult::End::CycleLimit;
+    result.rounds = schedule.rounds();
+    result.masterCycles = schedule.cycles();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return result;
+}
+
+RoundOutcome RunPluginRound(const sh2host::Plugin &plugin, int32_t budget) {
+    int32_t cycles = 0;
+    if (!RunSliceUntilExit(plugin, budget, cycles)) {
+        ports.onExit = nullptr;
+        return {false, 0, false};
+    }
+    return {true, cycles, true};
+}
+
+RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget) {
+    sh2debug::StartRound(budget);
+    const bool complete = sh2debug::RunRound(observer);
+    return {complete, sh2debug::RoundMasterCycles(), true};
+}
+
+bool ExitWatch::BeforeInstruction(sh2debug::Processor, uint32_t) { return !ports.exited; }
+bool ExitWatch::BeforeService(sh2debug::Processor) { return !ports.exited; }
+
+RunResult RunPlain(const Options &options, const sh2host::Plugin &plugin) {
+    RoundSchedule schedule(options, plugin.MasterSH2InterruptRequest);
+    return RunRounds(schedule, [&](int32_t budget) { return RunPluginRound(plugin, budget); });
+}
+
+RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, const sh2host::LoadedImage &image) {
+    std::optional<TraceWriter> trace;
+    RunResult result;
+    if (!options.traceFile.empty()) {
+        std::string error;
+        trace.emplace(options.traceFile);
+        if (!trace->Open(error)) {
+            result.outputErrors.push_back(error);
+            return result;
+        }
+    }
+    std::optional<Profiler> profiler;
+    if (options.profile) profiler.emplace(image.functions);
+    RecordingWatch watch(trace ? &*trace : nullptr, profiler ? &*profiler : nullptr);
+    RoundSchedule schedule(options, linked.MasterSH2InterruptRequest);
+    result = RunRounds(schedule, [&](int32_t budget) { return RunObservedRound(watch, budget); });
+    std::fflush(stdout);
+    std::string error;
+    if (trace && !trace->Close(error)) result.outputErrors.push_back(error);
+    if (profiler) {
+        for (const sh2debug::Processor processor : sh2debug::kProcessors) {
+            if (processor == sh2debug::Processor::Master || profiler->Ran(processor)) profiler->Print(stderr, processor);
+        }
+    }
+    return result;
+}
+
+int FinishRun(const Options &options, const RunResult &result) {
+    std::vector<std::string> errors = result.outputErrors;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        errors.push_back(std::string("cannot write the program's output to standard output: ") +
+                         std::strerror(errno != 0 ? errno : EIO));
+    }
+    if (options.stats) {
+        std::fprintf(stderr, "slices: %" PRIu64 "\nemulated cycles: %" PRIu64 "%s\nwall time: %.3f s\nemulated MHz: %.1f\n",
+                     result.rounds, result.masterCycles,
+                     result.lastRoundUncounted ? " (without the last slice, which the exit cut short)" : "",
+                     result.seconds,
+                     result.seconds > 0 ? static_cast<double>(result.masterCycles) / result.seconds / 1e6 : 0.0);
+        if (ports.exited) std::fprintf(stderr, "exit status: %" PRIu32 "\n", ports.exitStatus);
+    }
+    for (const std::string &error : errors) std::fprintf(stderr, "sh2run: %s\n", error.c_str());
+    if (!errors.empty()) return kExitRunnerError;
+    switch (result.end) {
+    case RunResult::End::Killed:
+        return kExitKilled;
+    case RunResult::End::CycleLimit:
+        std::fprintf(stderr, "sh2run: cycle limit of %" PRIu64 " reached without an exit\n", options.cycleLimit);
+        return kExitCycleLimit;
+    case RunResult::End::Exited:
+        break;
+    }
+    const int code = ExitCodeForStatus(ports.exitStatus);
+    if (static_cast<uint32_t>(code) != ports.exitStatus) {
+        std::fprintf(stderr, "sh2run: the program's exit status %" PRIu32 " is passed on as %d\n", ports.exitStatus,
+                     code);
+    }
+    return code;
+}
+
+}  // namespace sh2run

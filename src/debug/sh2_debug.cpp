@@ -1,0 +1,180 @@
+// The debugging interface over the library's two cores and its round.
+#include "debug/sh2_debug.h"
+
+#include "bus/memory.h"
+#include "isa/decode_table.h"
+#include "isa/disassembler.h"
+#include "isa/dispatch.h"
+#include "plugin/plugin_state.h"
+#include "plugin/round.h"
+
+namespace sh2debug {
+namespace {
+
+sh2::SH2Core &CoreOf(Processor processor) {
+    return processor == Processor::Master ? *sh2::MasterCore : *sh2::SlaveCore;
+}
+
+Processor ProcessorOf(const sh2::SH2Core &core) {
+    return &core == sh2::MasterCore ? Processor::Master : Processor::Slave;
+}
+
+sh2::Round round{0, 0, 0, sh2::RoundStep::Done};
+
+// Hands the run loop's view of a round to an Observer.
+class Bridge {
+public:
+    static constexpr bool kWatches = true;
+
+    explicit Bridge(Observer &observer) : observer_(observer) {}
+
+    bool BeforeInstruction(const sh2::SH2Core &core) { return observer_.BeforeInstruction(ProcessorOf(core), core.PC); }
+
+    void AfterInstruction(const sh2::SH2Core &core, const sh2::InstructionStart &start) {
+        const bool ranSlot = core.delaySlotStartCycles != sh2::kNoDelaySlot;
+        const Instruction instruction{ProcessorOf(core),
+                                      start.pc,
+                                      start.opcode,
+                                      start.cycles,
+                                      core.sliceCycles,
+                                      core.PC,
+                                      ranSlot,
+                                      ranSlot ? core.currentOpcode : uint16_t{0},
+                                      ranSlot ? core.delaySlotStartCycles : 0};
+        observer_.AfterInstruction(instruction);
+    }
+
+    bool BeforeService(const sh2::SH2Core &core) { return observer_.BeforeService(ProcessorOf(core)); }
+
+    bool AfterService(const sh2::SH2Core &core, int32_t executed, int32_t cycles) {
+        return observer_.AfterService(ProcessorOf(core), cycles, cycles > executed ? cycles - executed : 0);
+    }
+
+private:
+    Observer &observer_;
+};
+
+}  // namespace
+
+const char *ProcessorName(Processor processor) { return processor == Processor::Master ? "master" : "slave"; }
+
+bool Exists(Processor processor) {
+    return (processor == Processor::Master ? sh2::MasterCore : sh2::SlaveCore) != nullptr;
+}
+
+bool SlaveSwitchedOn() { return sh2::SlaveCore != nullptr && sh2::SlaveEnabled != 0; }
+
+bool StoppedOnUndefinedOpcode(Processor processor) { return CoreOf(processor).stoppedOnUndefinedOpcode; }
+
+Registers ReadRegisters(Processor processor) {
+    const sh2::SH2Core &core = CoreOf(processor);
+    Registers registers{};
+    for (int i = 0; i < 16; ++i) {
+        registers.R[i] = core.R[i];
+    }
+    registers.PC = core.PC;
+    registers.PR = core.PR;
+    registers.GBR = core.GBR;
+    registers.VBR = core.VBR;
+    registers.MACH = core.MACH;
+    registers.MACL = core.MACL;
+    registers.SR = core.SR;
+    return registers;
+}
+
+void WriteRegisters(Processor processor, const Registers &registers) {
+    sh2::SH2Core &core = CoreOf(processor);
+    for (int i = 0; i < 16; ++i) {
+        core.R[i] = registers.R[i];
+    }
+    if (registers.PC != core.PC) {
+        core.PC = registers.PC;
+        sh2::ClearUndefinedOpcodeStop(core);
+    }
+    core.PR = registers.PR;
+    core.GBR = registers.GBR;
+    core.VBR = registers.VBR;
+    core.MACH = registers.MACH;
+    core.MACL = registers.MACL;
+    core.SR = registers.SR & sh2::kSrWritableBits;
+}
+
+void ReadMemory(Processor processor, uint32_t address, uint8_t *out, uint32_t length) {
+    sh2::SH2Core &core = CoreOf(processor);
+    while (length > 0) {
+        if ((address & 3u) == 0 && length >= 4) {
+            const uint32_t value = sh2::BusReadLong(core, address);
+            for (int i = 0; i < 4; ++i) {
+                out[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+            }
+            address += 4, out += 4, length -= 4;
+        } else if ((address & 1u) == 0 && length >= 2) {
+            const uint16_t value = sh2::BusReadWord(core, address);
+            out[0] = static_cast<uint8_t>(value >> 8);
+            out[1] = static_cast<uint8_t>(value);
+            address += 2, out += 2, length -= 2;
+        } else {
+            *out = sh2::BusReadByte(core, address);
+            address += 1, out += 1, length -= 1;
+        }
+    }
+}
+
+void WriteMemory(Processor processor, uint32_t address, const uint8_t *data, uint32_t length) {
+    sh2::SH2Core &core = CoreOf(processor);
+    while (length > 0) {
+        if ((address & 3u) == 0 && length >= 4) {
+            sh2::BusWriteLong(core, address,
+                              uint32_t{data[0]} << 24 | uint32_t{data[1]} << 16 | uint32_t{data[2]} << 8 | data[3]);
+            address += 4, data += 4, length -= 4;
+        } else if ((address & 1u) == 0 && length >= 2) {
+            sh2::BusWriteWord(core, address, static_cast<uint16_t>(data[0] << 8 | data[1]));
+            address += 2, data += 2, length -= 2;
+        } else {
+            sh2::BusWriteByte(core, address, *data);
+            address += 1, data += 1, length -= 1;
+        }
+    }
+}
+
+uint16_t FetchOpcode(Processor processor, uint32_t address) { return sh2::FetchOpcode(CoreOf(processor), address); }
+
+InstructionInfo DescribeInstruction(uint16_t opcode) {
+    const sh2::OpcodePattern *row = sh2::FindDecodeRow(opcode);
+    if (row == nullptr) {
+        return {false, ".word", Flow::Sequential, 0, 0};
+    }
+    return {true, row->mnemonic, row->flow, row->cycles, row->notTakenCycles};
+}
+
+void BuildSpareHandlerTable() {
+    static sh2::OpcodeHandler spare[sh2::kOpcodeCount];
+    sh2::BuildOpcodeHandlerTable(spare);
+}
+
+std::string Disassemble(uint16_t opcode, uint32_t address) { return sh2::Disassemble(opcode, address); }
+
+void StartRound(int32_t budget) { round = sh2::StartRound(budget); }
+
+bool RoundUnderWay() { return round.step != sh2::RoundStep::Done; }
+
+bool RunRound(Observer &observer) {
+    if (sh2::MasterCore == nullptr) {
+        round.step = sh2::RoundStep::Done;
+        return true;
+    }
+    Bridge bridge(observer);
+    return sh2::RunRound(round, bridge);
+}
+
+Processor RoundProcessor() { return round.processor == 0 ? Processor::Master : Processor::Slave; }
+
+int32_t RoundMasterCycles() {
+    if (round.processor == 0 && round.step != sh2::RoundStep::NextSlice && round.step != sh2::RoundStep::Done &&
+        sh2::MasterCore != nullptr) {
+        return round.step == sh2::RoundStep::BeginSlice ? 0 : sh2::MasterCore->sliceCycles;
+    }
+    return round.masterCycles;
+}
+
+}  // namespace sh2debug

@@ -1,0 +1,141 @@
+// The debugging interface of the SH-2 interpreter: what a program that links
+// the library in (sh2run's tracer, profiler and GDB server, the benchmarks)
+// may see and do beyond the fourteen exports of sh2_plugin.h.
+//
+// It gives the two processors (registers, memory as their instructions see
+// it, the opcodes the fetch reads), the instruction list, and rounds: one
+// round is the master's slice and then, if the slave is switched on, the
+// slave's slice of the same budget, run by the very code SH2RunCycles runs.
+// An observer is told about every instruction the run loop executes (a
+// delayed branch together with the instruction in its slot) and may stop the
+// round between any two instructions; the round then goes on from there as if
+// it had never stopped.
+//
+// Everything here acts on the cores that InitSH2Plugin created.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "isa/flow.h"
+#include "sh2_plugin.h"
+
+namespace sh2debug {
+
+enum class Processor : uint8_t { Master, Slave };
+
+inline constexpr Processor kProcessors[2] = {Processor::Master, Processor::Slave};
+inline constexpr int IndexOf(Processor processor) { return processor == Processor::Master ? 0 : 1; }
+// "master" or "slave".
+const char *ProcessorName(Processor processor);
+
+// Whether InitSH2Plugin has created the processor.
+bool Exists(Processor processor);
+// Whether the slave exists and is switched on (SlaveSH2On).
+bool SlaveSwitchedOn();
+// Whether the processor met an undefined opcode: it then stays where it
+// stopped, its slices passing as idle time, until a reset or a new PC.
+bool StoppedOnUndefinedOpcode(Processor processor);
+
+// ---------------------------------------------------------------------------
+// Registers and memory of a processor (it must exist).
+
+struct Registers {
+    uint32_t R[16];
+    uint32_t PC;  // the address of the instruction fetched next
+    uint32_t PR;
+    uint32_t GBR;
+    uint32_t VBR;
+    uint32_t MACH;
+    uint32_t MACL;
+    uint32_t SR;
+};
+
+Registers ReadRegisters(Processor processor);
+// SR keeps its writable bits (0x3F3). A PC other than the current one makes
+// a processor stopped on an undefined opcode run again, as MasterSH2SetPC
+// does for the master.
+void WriteRegisters(Processor processor, const Registers &registers);
+
+// Memory as the processor's instructions see it, through its memory access
+// layer: its on-chip registers (a write has its side effect), its on-chip
+// RAM, and the host's callbacks for everything else. Each piece is accessed
+// with the widest access its alignment allows; the address wraps at 2^32.
+void ReadMemory(Processor processor, uint32_t address, uint8_t *out, uint32_t length);
+void WriteMemory(Processor processor, uint32_t address, const uint8_t *data, uint32_t length);
+
+// The opcode the processor's instruction fetch reads at `address`, straight
+// from the host's memory blocks.
+uint16_t FetchOpcode(Processor processor, uint32_t address);
+
+// ---------------------------------------------------------------------------
+// The instruction list.
+
+using sh2::Flow;
+using sh2::HasDelaySlot;
+
+struct InstructionInfo {
+    bool defined;          // false: the opcode is no instruction
+    const char *mnemonic;  // as binutils prints it; ".word" when undefined
+    Flow flow;
+    int32_t cycles;          // the cost it adds itself (a taken branch)
+    int32_t notTakenCycles;  // a conditional branch not taken
+};
+
+InstructionInfo DescribeInstruction(uint16_t opcode);
+// Builds the 65,536-entry handler table again into storage of its own, as
+// loading the library does (the library's table is untouched): for timing.
+void BuildSpareHandlerTable();
+// The text GNU binutils' SH disassembler prints for `opcode` at `address`.
+std::string Disassemble(uint16_t opcode, uint32_t address);
+
+// ---------------------------------------------------------------------------
+// Rounds.
+
+// One instruction as the run loop executed it. A delayed branch that ran its
+// slot is one instruction with `ranDelaySlot` set: the slot instruction at
+// pc + 2 ran after the branch added its own cost.
+struct Instruction {
+    Processor processor;
+    uint32_t pc;
+    uint16_t opcode;
+    int32_t startCycles;  // the slice's cycle count before the instruction
+    int32_t endCycles;    // and after it, slot included
+    uint32_t nextPc;      // PC after it
+    bool ranDelaySlot;
+    uint16_t slotOpcode;       // with ranDelaySlot: the slot's opcode
+    int32_t slotStartCycles;  // with ranDelaySlot: the count when the slot began
+};
+
+// What watches a round. Each question that returns false stops the round at
+// that point; RunRound then returns, and the next RunRound goes on from there.
+class Observer {
+public:
+    virtual ~Observer() = default;
+    // Before `processor` fetches the instruction at `pc`.
+    virtual bool BeforeInstruction(Processor processor, uint32_t pc) = 0;
+    virtual void AfterInstruction(const Instruction &instruction) = 0;
+    // The slice's instructions are over; its servicing (timer, requested
+    // exception, interrupt acceptance) comes next.
+    virtual bool BeforeService(Processor processor) = 0;
+    // The servicing is done: the slice's result is `cycles`, of which
+    // `idleCycles` passed with the processor stopped on an undefined opcode.
+    virtual bool AfterService(Processor processor, int32_t cycles, int32_t idleCycles) = 0;
+};
+
+// The library's one round. Starts a round of `budget` cycles per slice; a
+// round under way is abandoned.
+void StartRound(int32_t budget);
+// Whether a round was started and is not over.
+bool RoundUnderWay();
+// Runs the round under way until it is over (true) or the observer stops it
+// (false). Without a master, or without a round, it is over at once.
+bool RunRound(Observer &observer);
+// The processor whose slice is under way (the slave's once the master's is
+// over).
+Processor RoundProcessor();
+// The master's cycles in this round: so far, or the slice's result once its
+// servicing is done.
+int32_t RoundMasterCycles();
+
+}  // namespace sh2debug
