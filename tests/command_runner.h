@@ -47,4 +47,18 @@ inline CommandResult RunCommand(const std::string &command) {
     return result;
 }
 
+// Assembles SH-2 source with GNU as (sh-elf-as --isa=sh2 -big) into a raw
+// binary, for sh2run --raw at any address that is a multiple of 4. Returns
+// the binary's path, or "" (with the assembler's messages in `errors`).
+inline std::string AssembleRaw(const std::string &name, const std::string &source, std::string &errors) {
+    const std::string text = Scratch(name + ".s"), object = Scratch(name + ".o"), binary = Scratch(name + ".bin");
+    std::ofstream(text) << source;
+    const CommandResult result = RunCommand("sh-elf-as --isa=sh2 -big -o " + object + " " + text +
+                                            " && sh-elf-objcopy -O binary " + object + " " + binary);
+    std::remove(text.c_str());
+    std::remove(object.c_str());
+    errors = result.errors;
+    return result.exitCode == 0 ? binary : std::string();
+}
+
 }  // namespace sh2test

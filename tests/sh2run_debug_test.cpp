@@ -1,6 +1,7 @@
 // sh2run's debugging tools: the GDB server's packet layer on the real cores,
-// its TCP transport (interrupt, kill, a client that goes away), the trace
-// against sh-elf-objdump and the profile against the run's cycle count.
+// its TCP transport (interrupt, kill, a second client, a client that goes
+// away), the trace against sh-elf-objdump and the profile against the run's
+// cycle count, and all of them around the instructions that cost nothing.
 #if defined(SH2_DEBUG_TOOLS)
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -25,11 +26,31 @@
 #include "host_machine/program_image.h"
 #include "sh2run/debug/machine_target.h"
 #include "sh2run/machine.h"
+#include "sh2run/debug/profile.h"
 #include "sh2run/gdb/gdb_server.h"
+#include "test_host.h"
 
 extern char **environ;
 
 namespace {
+
+// A not-taken BT/S costs no cycle, alone or in the slot of a taken BF/S.
+// Eight instructions and six cycles reach the exit port's write.
+constexpr const char *kFreeBranches = R"(
+start:  clrt                    ! 6004000
+        bt/s    start           ! 6004002, not taken: no cycle
+        nop                     ! 6004004
+        bf/s    taken           ! 6004006, taken
+        bt/s    start           ! 6004008, its slot: not taken, no cycle
+        nop
+taken:  mov.l   port, r1        ! 600400c
+        mov     #0, r0
+        mov.l   r0, @r1
+spin:   bra     spin
+        nop
+        .align  2
+port:   .long   0x01000004
+)";
 
 using namespace sh2host;
 using namespace sh2run;
@@ -37,29 +58,40 @@ using namespace sh2test;
 using sh2gdb::GdbServer;
 
 // ---------------------------------------------------------------------------
-// The packet layer over the linked library's cores, crc32.elf loaded.
+// The packet layer over the linked library's cores, with a program loaded and
+// started as sh2run does it.
 
 class GdbPackets : public ::testing::Test {
 protected:
     void SetUp() override {
+        machine_.Reset();
+        machine_.recording = false;
+        hooks.portsEnabled = true;
         ports = PortState{};
-        hooks = HostHooks{};
         ports.console = nullptr;
-        quietMessages = true;
-        UseMemory(memory_.get());
-        std::vector<uint8_t> file;
-        std::string error;
-        ASSERT_TRUE(ReadProgramFile(Elf("crc32"), file, error)) << error;
-        LoadedImage image;
-        ASSERT_TRUE(LoadElf(file, image, error)) << error;
-        for (uint32_t vector : {0u, 8u}) {
-            WriteLongAt(vector, image.entry);
-            WriteLongAt(vector + 4, 0x06200000);
-        }
-        host_ = MakeHostInterface(*memory_);
-        ASSERT_EQ(InitSH2Plugin(&host_), 1);
     }
     void TearDown() override { DeInitPlugin(); }
+
+    // Loads the program of `options` and starts the machine, as sh2run does.
+    void Start(const std::string &program, std::optional<uint32_t> rawAddress = std::nullopt,
+               std::optional<uint32_t> slaveEntry = std::nullopt) {
+        options_.program = program;
+        options_.rawAddress = rawAddress;
+        options_.slaveEntry = slaveEntry;
+        LoadedImage image;
+        std::string error;
+        ASSERT_TRUE(LoadProgram(options_, image, error)) << error;
+        ASSERT_TRUE(StartMachine(options_, image, linked_, machine_.Memory(), error)) << error;
+    }
+    // Assembles `source` and starts it at 0x06004000 (the slave at
+    // `slaveEntry`).
+    void StartAssembled(const std::string &source, std::optional<uint32_t> slaveEntry = std::nullopt) {
+        std::string errors;
+        program_ = AssembleRaw("gdb_program", source, errors);
+        ASSERT_FALSE(program_.empty()) << errors;
+        Start(program_, 0x06004000, slaveEntry);
+        std::remove(program_.c_str());
+    }
 
     std::string Send(std::string_view bytes) {
         server_.Receive(bytes, [] { return false; });
@@ -75,8 +107,8 @@ protected:
         return out.substr(2, out.size() - 5);
     }
 
-    std::unique_ptr<HostMemory> memory_ = std::make_unique<HostMemory>();
-    SH2HostInterface host_{};
+    TestMachine &machine_ = TestMachine::Get();
+    std::string program_;
     Options options_;
     struct LinkedLibrary : Plugin {
         LinkedLibrary() { BindLinkedLibrary(*this); }
@@ -85,7 +117,15 @@ protected:
     GdbServer server_{target_};
 };
 
-TEST_F(GdbPackets, DamagedFramesAreRefusedAndTheServerGoesOn) {
+class CrcPackets : public GdbPackets {
+protected:
+    void SetUp() override {
+        GdbPackets::SetUp();
+        Start(Elf("crc32"));
+    }
+};
+
+TEST_F(CrcPackets, DamagedFramesAreRefusedAndTheServerGoesOn) {
     EXPECT_EQ(Send("$g#00"), "-");                  // bad checksum
     EXPECT_EQ(Send("$?#zz"), "-");                  // checksum not hex
     EXPECT_EQ(Send("garbage\x01\xff+++"), "");      // noise between frames
@@ -99,6 +139,8 @@ TEST_F(GdbPackets, DamagedFramesAreRefusedAndTheServerGoesOn) {
     EXPECT_EQ(Send(std::string("AAAA#00").append(GdbServer::Frame("?"))),
               std::string("+").append(GdbServer::Frame("T05thread:1;")));
     EXPECT_EQ(Send("-"), GdbServer::Frame("T05thread:1;"));  // sent again on request
+    // A client that keeps asking gets a bounded number of copies.
+    EXPECT_EQ(Send(std::string(2000, '-')).size(), (sh2gdb::kMaxResends - 1) * GdbServer::Frame("T05thread:1;").size());
     EXPECT_EQ(Send("\x03"), GdbServer::Frame("T02thread:1;"));
     // An escaped payload byte ("}" then 0x5d is '}'): an unknown command,
     // answered with an empty reply.
@@ -107,13 +149,14 @@ TEST_F(GdbPackets, DamagedFramesAreRefusedAndTheServerGoesOn) {
     EXPECT_EQ(Send(frame), "+$#00");
 }
 
-TEST_F(GdbPackets, BadArgumentsGetErrorsAndUnknownCommandsEmptyReplies) {
+TEST_F(CrcPackets, BadArgumentsGetErrorsAndUnknownCommandsEmptyReplies) {
     for (const char *unknown : {"vFooBar", "X6004000,0:", "Z2,6004000,4", "QNonStop:1", "qUnheardOf", "!", "b"}) {
         EXPECT_EQ(Reply(unknown), "") << unknown;
     }
     for (const char *bad : {"m", "mzz,4", "m6004000,", "m6004000,1ffffffffffffffff", "M6004000,ffffffff:00",
                             "M6004000,2:00", "M6004000,2:zzzz", "M6004000:2,00", "p", "p43", "P10=1234", "Pzz=00000000",
-                            "G00", "gx", "Hg7", "Hx1", "T2", "Tzz", "Z0,6004000", "Z0,,2", "vCont;x", "vCont;s:zz",
+                            "G00", "gx", "Hg7", "Hx1", "T2", "Tzz", "Z0,6004000", "Z0,,2", "vCont;x", "vCont;s:zz", "vCont;s:2",
+                            "vCont;c:3",
                             "qThreadExtraInfo,9", "qXfer:features:read:target.xml:zz,10"}) {
         EXPECT_EQ(Reply(bad), "E01") << bad;
     }
@@ -138,7 +181,7 @@ TEST_F(GdbPackets, BadArgumentsGetErrorsAndUnknownCommandsEmptyReplies) {
     EXPECT_EQ(Reply("qXfer:features:read:other.xml:0,10"), "E00");
 }
 
-TEST_F(GdbPackets, BreakpointsRegistersAndBusMemory) {
+TEST_F(CrcPackets, BreakpointsRegistersAndBusMemory) {
     // A breakpoint stops before its instruction and leaves guest memory alone
     // (gdb_batch_test.sh steps and changes data with a real gdb).
     EXPECT_EQ(Reply("Z0,600404c,2"), "OK");
@@ -173,6 +216,51 @@ TEST_F(GdbPackets, BreakpointsRegistersAndBusMemory) {
     EXPECT_EQ(server_.state(), GdbServer::State::Detached);
 }
 
+// A step is one instruction, whatever it costs: a not-taken BT/S alone, and a
+// BF/S together with the BT/S in its slot.
+TEST_F(GdbPackets, AStepIsOneInstructionEvenWhenItCostsNothing) {
+    StartAssembled(kFreeBranches);
+    for (const char *pc : {"06004002", "06004004", "06004006", "0600400c", "0600400e"}) {
+        EXPECT_EQ(Reply("vCont;s:1"), "T05thread:1;");
+        EXPECT_EQ(Reply("p10"), pc);
+    }
+}
+
+// The master stopped on an undefined opcode idles; a continue still runs the
+// slave, here to the program's exit.
+TEST_F(GdbPackets, AStoppedMasterDoesNotHoldUpTheSlave) {
+    StartAssembled(R"(
+master: .word   0xffff          ! no instruction: the master stops here
+        nop
+slave:  mov.l   port, r1        ! 6004004
+        mov     #7, r0
+        mov.l   r0, @r1
+spin:   bra     spin
+        nop
+        .align  2
+port:   .long   0x01000004
+)",
+                   0x06004004);
+    EXPECT_EQ(Reply("c"), "T04thread:1;");
+    ASSERT_EQ(machine_.boxes.size(), 1u);
+    EXPECT_EQ(machine_.boxes[0].caption, "Error");
+    EXPECT_EQ(Reply("vCont;s:1"), "T04thread:1;");  // the master alone cannot move
+    EXPECT_EQ(Reply("c"), "W07");
+}
+
+// Stopping and resuming leaves a round as it would have run: a run with a
+// hundred breakpoint stops inside its slices takes exactly the cycles of a
+// run without stops.
+TEST_F(CrcPackets, StopsInsideSlicesChangeNothingOfTheRun) {
+    EXPECT_EQ(Reply("Z0,6004064,2"), "OK");
+    for (int stop = 0; stop < 100; ++stop) ASSERT_EQ(Reply("c"), "T05thread:1;");
+    EXPECT_EQ(Reply("z0,6004064,2"), "OK");
+    EXPECT_EQ(Reply("c"), "W00");
+    const CommandResult run = RunCommand(kRunner + " --profile --stats " + Elf("crc32"));
+    EXPECT_NE(run.errors.find("emulated cycles: " + std::to_string(target_.MasterCycles()) + "\n"), std::string::npos)
+        << run.errors;
+}
+
 // ---------------------------------------------------------------------------
 // The TCP transport, with sh2run itself.
 
@@ -202,23 +290,30 @@ public:
     }
 
     bool Connect() {
+        fd_ = Dial();
+        return fd_ >= 0;
+    }
+    // A new connection to sh2run's port (with a 10 s receive timeout), or -1.
+    int Dial() {
         const std::regex announce("127\\.0\\.0\\.1:([0-9]+)");
         for (int i = 0; i < 100 && pid_ > 0; ++i) {
             std::smatch match;
             const std::string text = ReadText(stderrFile_);
             if (std::regex_search(text, match, announce)) {
-                fd_ = socket(AF_INET, SOCK_STREAM, 0);
+                const int fd = socket(AF_INET, SOCK_STREAM, 0);
                 sockaddr_in address{};
                 address.sin_family = AF_INET;
                 address.sin_port = htons(static_cast<uint16_t>(std::stoi(match[1])));
                 address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
                 timeval timeout{10, 0};
-                setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-                return connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+                setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+                if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return fd;
+                close(fd);
+                return -1;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        return false;
+        return -1;
     }
     void Write(std::string_view bytes) { ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size())); }
     // Reads until `expected` has arrived (or 10 s pass).
@@ -255,18 +350,63 @@ private:
     std::string stderrFile_;
 };
 
-TEST(GdbSocket, CtrlCStopsARunningProgramAndKillEndsSh2run) {
-    // The program spins for ever at `hang`.
-    Sh2runGdb runner({"--entry", "0x600400a", Elf("crc32")});
+// Ctrl-C is answered within a bounded time, however long the slice (here
+// 2^31 cycles) and however long one instruction takes (here each restarts a
+// DMA transfer of a million units); a kill then ends sh2run with 137.
+TEST(GdbSocket, CtrlCIsAnsweredPromptlyAndKillEndsSh2run) {
+    std::string errors;
+    const std::string dma = AssembleRaw("dma_loop", R"(
+start:  mov.l   sar, r1
+        mov.l   buffer, r0
+        mov.l   r0, @r1         ! SAR0
+        mov.l   r0, @(4,r1)     ! DAR0
+        mov.l   dmaor, r2
+        mov     #1, r0
+        mov.l   r0, @r2         ! DMAOR: DME
+loop:   mov.l   count, r0
+        mov.l   r0, @(8,r1)     ! TCR0
+        mov     #1, r0
+        mov.l   r0, @(12,r1)    ! CHCR0: DE; the whole transfer runs inside this write
+        bra     loop
+        nop
+        .align  2
+sar:    .long   0xffffff80
+buffer: .long   0x06010000
+dmaor:  .long   0xffffffb0
+count:  .long   0x000fffff
+)",
+                                        errors);
+    ASSERT_FALSE(dma.empty()) << errors;
+    const std::vector<std::vector<std::string>> busy = {
+        {"--slice", "2147483647", "--entry", "0x600400a", Elf("crc32")},  // crc32's endless loop
+        {"--raw", "0x06004000", dma}};
+    for (const std::vector<std::string> &arguments : busy) {
+        SCOPED_TRACE(arguments.back());
+        Sh2runGdb runner(arguments);
+        ASSERT_TRUE(runner.Connect());
+        runner.Write(GdbServer::Frame("c"));
+        EXPECT_EQ(runner.ReadUntil("+"), "+");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        runner.Write("\x03");
+        const std::string stop = runner.ReadUntil("#");
+        EXPECT_EQ(stop.substr(0, 13), "$T02thread:1;") << stop;
+        runner.Write(GdbServer::Frame("k"));
+        EXPECT_EQ(runner.Wait(), 137);
+    }
+    std::remove(dma.c_str());
+}
+
+// One client at a time: a second one is refused and the first goes on.
+TEST(GdbSocket, ASecondClientIsRefused) {
+    Sh2runGdb runner({Elf("crc32")});
     ASSERT_TRUE(runner.Connect());
-    runner.Write(GdbServer::Frame("c"));
-    EXPECT_EQ(runner.ReadUntil("+"), "+");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    runner.Write("\x03");
-    const std::string stop = runner.ReadUntil("#");
-    EXPECT_EQ(stop.substr(0, 13), "$T02thread:1;") << stop;
-    runner.Write(GdbServer::Frame("m600400a,2"));
-    EXPECT_NE(runner.ReadUntil("$affe#").find("$affe#"), std::string::npos);
+    runner.Write(GdbServer::Frame("?"));
+    EXPECT_NE(runner.ReadUntil("#").find("$T05thread:1;#"), std::string::npos);
+    const int second = runner.Dial();  // the first is served: nobody listens any more
+    EXPECT_LT(second, 0) << "a second client was let in";
+    if (second >= 0) close(second);
+    runner.Write(GdbServer::Frame("p10"));
+    EXPECT_NE(runner.ReadUntil("#").find("$06004000#"), std::string::npos);
     runner.Write(GdbServer::Frame("k"));
     EXPECT_EQ(runner.Wait(), 137);
 }
@@ -367,6 +507,51 @@ TEST(Sh2runProfile, RowsAddUpToTheRunAndTheInnerLoopIsHottest) {
     EXPECT_EQ(cycles, totalCycles) << run.errors;
     EXPECT_EQ(instructions, totalInstructions) << run.errors;
     EXPECT_EQ(totalCycles, emulated) << run.errors;
+}
+
+// The trace and the profile see every instruction, the ones that cost
+// nothing included: the BT/S in the slot of the BF/S has its line, and the
+// profile counts eight instructions in six cycles.
+TEST(Sh2runTrace, InstructionsThatCostNothingAreTracedAndProfiled) {
+    std::string errors;
+    const std::string program = AssembleRaw("free_branches", kFreeBranches, errors);
+    ASSERT_FALSE(program.empty()) << errors;
+    const CommandResult run = RunCommand(kRunner + " --trace - --profile --stats --raw 0x06004000 " + program);
+    std::remove(program.c_str());
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const std::regex line("master ([0-9a-f]{8}) [0-9a-f]{4} +([0-9]+)  ([a-z.]+).*");
+    std::vector<std::string> traced;
+    std::istringstream lines(run.output);
+    for (std::string text; std::getline(lines, text);) {
+        std::smatch m;
+        if (!std::regex_match(text, m, line)) continue;
+        const bool slot = text.ends_with("\t! delay slot");
+        traced.push_back(m[1].str() + " " + m[2].str() + " " + m[3].str() + (slot ? " slot" : ""));
+    }
+    const std::vector<std::string> expected = {
+        "06004000 0 clrt",     "06004002 1 bt.s", "06004004 1 nop",   "06004006 2 bf.s",
+        "06004008 3 bt.s slot", "0600400c 3 mov.l", "0600400e 4 mov", "06004010 5 mov.l"};
+    EXPECT_EQ(traced, expected) << run.output;
+    EXPECT_NE(run.errors.find("6 100.00%              8  total"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("emulated cycles: 6\n"), std::string::npos) << run.errors;
+}
+
+// The profile finds the innermost function holding an address, however
+// large the function; of two with the same start, the later one.
+TEST(Sh2runProfile, EveryAddressFindsTheInnermostFunctionHoldingIt) {
+    const std::vector<FunctionSymbol> functions = {{"big", 0x06000000, 0x180000},
+                                                   {"inner", 0x06010000, 0x100},
+                                                   {"alias", 0x06010000, 0x80},
+                                                   {"top", 0xFFFFFF00, 0x100}};
+    const FunctionMap map(functions);
+    const struct {
+        uint32_t address;
+        size_t function;
+    } cases[] = {{0x05FFFFFF, FunctionMap::kNone}, {0x06000000, 0}, {0x0600FFFF, 0}, {0x06010000, 2},
+                 {0x0601007F, 2},                   {0x06010080, 1}, {0x06010100, 0}, {0x06170000, 0},
+                 {0x0617FFFF, 0},                   {0x06180000, FunctionMap::kNone}, {0xFFFFFF00, 3},
+                 {0xFFFFFFFF, 3},                   {0, FunctionMap::kNone}};
+    for (const auto &c : cases) EXPECT_EQ(map.Find(c.address), c.function) << std::hex << c.address;
 }
 
 }  // namespace
