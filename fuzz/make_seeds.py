@@ -171,3 +171,43 @@ write("fuzz_export_sequence", "hostile_order", b"".join([
     op(3), op(0, b"\x01"), op(0, b"\x00"), op(15, be32(0x00000003)), op(6, bytes([0x80])), op(6, bytes([3])),
     op(11, be32(0xFFFFFF40) + be32(0x110)), op(3), op(3), op(6, bytes([5])), op(9), op(14), op(2, be16(0x3FF)),
 ]))
+
+# ---- fuzz_program_loader ----------------------------------------------------
+
+EXAMPLES = os.path.join(os.path.dirname(HERE), "examples", "bin")
+for name in ("crc32", "trap_rte"):
+    with open(os.path.join(EXAMPLES, name + ".elf"), "rb") as f:
+        write("fuzz_program_loader", name, bytes([0]) + be32(0) + f.read())
+write("fuzz_program_loader", "raw", bytes([1]) + be32(0x06004000) + be16(0xE005) + be16(0xAFFE) + be16(NOP))
+
+
+def elf_segment(address, code, memsz):
+    """A one-segment executable: header, program header, code."""
+    header = (b"\x7fELF" + bytes([1, 2, 1]) + bytes(9) + be16(2) + be16(42) + be32(1) + be32(address)
+              + be32(52) + be32(0) + be32(0) + be16(52) + be16(32) + be16(1) + be16(40) + be16(0) + be16(0))
+    program = be32(1) + be32(84) + be32(address) + be32(address) + be32(len(code)) + be32(memsz) + be32(7) + be32(4)
+    return header + program + code
+
+
+write("fuzz_program_loader", "zero_fill", bytes([0]) + be32(0) + elf_segment(0x06000000, be16(NOP) * 2, 0x200000))
+
+# ---- fuzz_gdb_packets -------------------------------------------------------
+
+
+def packet(payload):
+    return b"$" + payload + b"#" + b"%02x" % (sum(payload) & 0xFF)
+
+
+def session(flags, *payloads, extra=b""):
+    return bytes([flags]) + b"".join(packet(p) for p in payloads) + extra
+
+
+write("fuzz_gdb_packets", "attach", session(6, b"qSupported:multiprocess+;swbreak+", b"qXfer:features:read:target.xml:0,ffb",
+                                            b"?", b"qfThreadInfo", b"qsThreadInfo", b"g", b"p10", b"m6004000,40"))
+write("fuzz_gdb_packets", "break_and_step", session(0, b"Z0,600404c,2", b"vCont;c", b"vCont;s:1", b"vCont;s:1",
+                                                    b"z0,600404c,2", b"s", b"P3=12345678", b"g", b"D"))
+write("fuzz_gdb_packets", "slave", session(1, b"qfThreadInfo", b"Hg2", b"g", b"vCont;s:2", b"Hc1", b"c",
+                                           b"T2", b"qThreadExtraInfo,2", b"k"))
+write("fuzz_gdb_packets", "memory", session(2, b"Mc0000010,4:12345678", b"mc0001010,4", b"Mffffff00,4:00000007",
+                                            b"Mffffff04,4:00000064", b"mffffff14,4", b"m0,1000",
+                                            extra=b"---\x03" + packet(b"?")))

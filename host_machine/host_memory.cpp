@@ -79,6 +79,13 @@ void HostMemory::Clear() {
 
 void UseMemory(HostMemory *selected) { memory = selected; }
 
+uint32_t NaturalAddress(uint32_t address) {
+    const uint32_t region = address & 0x0FF00000u;
+    if (region == 0) return address & 0x7FFFFu;
+    if (region == 0x00200000u) return kBlockBases[1] + (address & 0xFFFFFu);
+    return kBlockBases[2] + (address & 0x1FFFFFu);
+}
+
 int BlockHolding(uint32_t address) {
     for (int i = 0; i < 3; ++i) {
         if (address - kBlockBases[i] < kBlockSizes[i]) return i;
@@ -170,7 +177,10 @@ void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
     Observe<kObserved>(HostAccess::Write, 1, address, value & 0xFF);
     if (address == kConsolePort && hooks.portsEnabled) {
         if (ports.exited) return;
-        if (ports.console != nullptr) std::fputc(static_cast<int>(value & 0xFF), ports.console);
+        if (ports.consoleBytes == ports.consolePrinted) {
+            if (ports.console != nullptr) std::fputc(static_cast<int>(value & 0xFF), ports.console);
+            ++ports.consolePrinted;
+        }
         ++ports.consoleBytes;
         return;
     }

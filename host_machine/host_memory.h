@@ -70,6 +70,9 @@ struct PortState {
     // leaves the plug-in's slice from there); null: the run goes on to the
     // end of the slice.
     void (*onExit)() = nullptr;
+    // Console characters printed so far: a stretch run again (a debugger
+    // going back in time) prints only the characters past them.
+    uint64_t consolePrinted = 0;
 };
 
 // One call of a memory callback: what it read or was asked to write (writes
@@ -110,6 +113,9 @@ extern bool quietMessages;
 // The block whose natural range holds `address` (0x00000000..0x0007FFFF,
 // 0x00200000..0x002FFFFF or 0x06000000..0x061FFFFF: no alias), or -1.
 int BlockHolding(uint32_t address);
+// The address in a block's natural range of the byte that `address` reaches
+// (every address reaches one, as the instruction fetch maps it).
+uint32_t NaturalAddress(uint32_t address);
 // Emulated memory seen through the selected blocks, without the hooks. Every
 // address maps into a block by bits 20..27, as the instruction fetch does.
 uint8_t ReadByteAt(uint32_t address);

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds build-sanitize/: the library, the tests and the three
+# Configures and builds build-sanitize/: the library, the tests and the
 # libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer.
 # The library is tens of thousands of specialised handlers, so this build is
 # unoptimised (-O0, line tables only): it compiles in a fraction of the time of

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the three libFuzzer targets (in build-sanitize/, see
+# Builds the libFuzzer targets (in build-sanitize/, see
 # scripts/build_sanitize.sh) and runs each with a fixed seed
 # for a fixed time on a copy of its committed seed corpus in fuzz/corpus/, so
 # the committed corpus stays as it is. Fails on any crash, sanitizer report,
@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 build_dir=build-sanitize
 seconds=${FUZZ_SECONDS:-20}
-targets=(${FUZZ_TARGETS:-fuzz_guest_memory fuzz_onchip_registers fuzz_export_sequence})
+targets=(${FUZZ_TARGETS:-fuzz_guest_memory fuzz_onchip_registers fuzz_export_sequence fuzz_program_loader fuzz_gdb_packets})
 
 bash scripts/build_sanitize.sh --target "${targets[@]}"
 

@@ -32,8 +32,9 @@ int Fail(const std::string &message) {
 }
 
 #if defined(SH2RUN_GDB)
-RunResult RunUnderGdb(const Options &options, const sh2host::Plugin &linked, std::string &error) {
-    MachineTarget target(options, linked);
+RunResult RunUnderGdb(const Options &options, const sh2host::Plugin &linked, sh2host::HostMemory &memory,
+                      std::string &error) {
+    MachineTarget target(options, linked, memory);
     sh2gdb::GdbServer server(target);
     sh2gdb::ClientEnd end = sh2gdb::ClientEnd::Disconnected;
     RunResult result;
@@ -48,10 +49,10 @@ RunResult RunUnderGdb(const Options &options, const sh2host::Plugin &linked, std
 
 // Runs the started machine in the mode the options ask for.
 RunResult RunMachine(const Options &options, const sh2host::Plugin &plugin, const sh2host::LoadedImage &image,
-                     std::string &error) {
+                     sh2host::HostMemory &memory, std::string &error) {
     if (options.gdbPort) {
 #if defined(SH2RUN_GDB)
-        return RunUnderGdb(options, plugin, error);
+        return RunUnderGdb(options, plugin, memory, error);
 #else
         error = "--gdb is not available in this build";
         return {};
@@ -86,13 +87,13 @@ int main(int argc, char **argv) {
     if (options.Debugging()) {
         BindLinkedLibrary(plugin);
 #if defined(SH2RUN_GDB)
-        if (options.gdbPort) CountHostAccessesForInterrupts();
+        if (options.gdbPort) WatchHostAccesses();
 #endif
     } else if (!LoadPlugin(options, argv[0], plugin, error)) {
         return Fail(error);
     }
     if (!StartMachine(options, image, plugin, memory, error)) return Fail(error);
-    const RunResult result = RunMachine(options, plugin, image, error);
+    const RunResult result = RunMachine(options, plugin, image, memory, error);
     plugin.DeInitPlugin();
     if (!error.empty()) return Fail(error);
     return FinishRun(options, result);

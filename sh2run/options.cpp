@@ -54,7 +54,7 @@ bool InterruptRequest(const char *text, InterruptSchedule &irq, std::string &err
     uint64_t vector = 0, level = 0, every = 0;
     if (!Number(fields[0].c_str(), 0, 255, "option --irq: the vector", vector, error) ||
         !Number(fields[1].c_str(), 1, 15, "option --irq: the level", level, error) ||
-        !Number(fields[2].c_str(), 1, UINT32_MAX, "option --irq: the round count EVERY", every, error)) {
+        !Number(fields[2].c_str(), 1, UINT32_MAX, "option --irq: the slice count EVERY", every, error)) {
         return false;
     }
     irq = {true, static_cast<uint32_t>(vector), static_cast<uint32_t>(level), static_cast<uint32_t>(every)};
@@ -91,7 +91,7 @@ const std::vector<OptionSpec> &OptionTable() {
              return Address(text, "--slave-sp", o.slaveStackTop, error);
          }},
         {"--slice", "CYCLES",
-         "cycles per round, one SH2RunCycles call (1 to 2147483647, default " + std::to_string(kDefaultSliceCycles) +
+         "cycles per slice, one SH2RunCycles call (1 to 2147483647, default " + std::to_string(kDefaultSliceCycles) +
              ")",
          [](const char *text, Options &o, std::string &error) {
              uint64_t value = 0;
@@ -106,15 +106,24 @@ const std::vector<OptionSpec> &OptionTable() {
              return Number(text, 0, UINT64_MAX, "option --max-cycles", o.cycleLimit, error);
          }},
         {"--irq", "VEC,LEVEL,N",
-         "request interrupt VEC (0 to 255) at LEVEL (1 to 15) on the master before every N-th round",
+         "request interrupt VEC (0 to 255) at LEVEL (1 to 15) on the master before every N-th slice",
          [](const char *text, Options &o, std::string &error) { return InterruptRequest(text, o.irq, error); }},
-        {"--stats", nullptr, "print rounds, cycles, wall time and emulated MHz",
+        {"--stats", nullptr, "print slices, cycles, wall time and emulated MHz",
          [](const char *, Options &o, std::string &) { return o.stats = true; }},
         {"--gdb", "PORT", "serve the GDB remote protocol on 127.0.0.1:PORT (0: any free port)",
          [](const char *text, Options &o, std::string &error) {
              uint64_t port = 0;
              if (!Number(text, 0, 65535, "option --gdb", port, error)) return false;
              o.gdbPort = static_cast<uint16_t>(port);
+             return true;
+         }},
+        {"--history", "MIB",
+         "memory for the recorded history under --gdb, for going back in time (1 to 1048576 MiB, default " +
+             std::to_string(kDefaultHistoryMiB) + ")",
+         [](const char *text, Options &o, std::string &error) {
+             uint64_t mib = 0;
+             if (!Number(text, 1, 1 << 20, "option --history", mib, error)) return false;
+             o.historyMemory = mib << 20;
              return true;
          }},
         {"--trace", "FILE", "write one line per instruction to FILE (- for stdout)",
@@ -216,7 +225,7 @@ void PrintUsage(FILE *out) {
                  "Numbers are decimal, or hexadecimal after 0x.\n");
     for (const OptionSpec &spec : OptionTable()) {
         const std::string left = std::string(spec.name) + (spec.argument ? std::string(" ") + spec.argument : "");
-        std::fprintf(out, "  %-20s %s\n", left.c_str(), spec.help.c_str());
+        std::fprintf(out, "  %-22s %s\n", left.c_str(), spec.help.c_str());
     }
     std::fprintf(out,
                  "Ports: a byte write to %s prints a character; a long write to %s ends the run with that status.\n"

@@ -16,9 +16,11 @@ inline constexpr uint32_t kDefaultStackTop = 0x06200000;
 inline constexpr uint32_t kDefaultSlaveStackTop = 0x061F0000;
 inline constexpr int32_t kDefaultSliceCycles = 10000;
 inline constexpr uint64_t kDefaultCycleLimit = 10'000'000'000ull;
+// The memory the recorded history of a --gdb run may take, in MiB.
+inline constexpr uint64_t kDefaultHistoryMiB = 512;
 
 // --irq VECTOR,LEVEL,EVERY: the master's interrupt request before every
-// EVERY-th round.
+// EVERY-th slice.
 struct InterruptSchedule {
     bool enabled = false;
     uint32_t vector = 0;
@@ -40,6 +42,7 @@ struct Options {
     bool stats = false;
     bool verbose = false;
     std::optional<uint16_t> gdbPort;
+    uint64_t historyMemory = kDefaultHistoryMiB << 20;  // bytes
     std::string traceFile;
     bool profile = false;
     bool help = false;

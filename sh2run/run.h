@@ -47,6 +47,11 @@ public:
     void SetLimit(uint64_t limit) { limit_ = limit; }
     uint64_t rounds() const { return rounds_; }
     uint64_t cycles() const { return cycles_; }
+    // Where the schedule stands, put back (a debugger going back in time).
+    void Rewind(uint64_t rounds, uint64_t cycles) {
+        rounds_ = rounds;
+        cycles_ = cycles;
+    }
 
 private:
     int32_t slice_;

@@ -113,7 +113,7 @@ protected:
     struct LinkedLibrary : Plugin {
         LinkedLibrary() { BindLinkedLibrary(*this); }
     } linked_;
-    MachineTarget target_{options_, linked_};
+    MachineTarget target_{options_, linked_, machine_.Memory()};
     GdbServer server_{target_};
 };
 
@@ -150,13 +150,13 @@ TEST_F(CrcPackets, DamagedFramesAreRefusedAndTheServerGoesOn) {
 }
 
 TEST_F(CrcPackets, BadArgumentsGetErrorsAndUnknownCommandsEmptyReplies) {
-    for (const char *unknown : {"vFooBar", "X6004000,0:", "Z2,6004000,4", "QNonStop:1", "qUnheardOf", "!", "b"}) {
+    for (const char *unknown : {"vFooBar", "X6004000,0:", "Z5,6004000,4", "QNonStop:1", "qUnheardOf", "!", "b", "bx"}) {
         EXPECT_EQ(Reply(unknown), "") << unknown;
     }
     for (const char *bad : {"m", "mzz,4", "m6004000,", "m6004000,1ffffffffffffffff", "M6004000,ffffffff:00",
                             "M6004000,2:00", "M6004000,2:zzzz", "M6004000:2,00", "p", "p43", "P10=1234", "Pzz=00000000",
                             "G00", "gx", "Hg7", "Hx1", "T2", "Tzz", "Z0,6004000", "Z0,,2", "vCont;x", "vCont;s:zz", "vCont;s:2",
-                            "vCont;c:3",
+                            "vCont;c:3", "vCont;r6004000:1", "Z2,6004000,0", "Z3,ffffffff,2",
                             "qThreadExtraInfo,9", "qXfer:features:read:target.xml:zz,10"}) {
         EXPECT_EQ(Reply(bad), "E01") << bad;
     }

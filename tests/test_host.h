@@ -73,7 +73,7 @@ public:
     std::vector<HostMessageLine> messages;
 
     const uint8_t *BlockBase(int index) const { return memory_.Bytes(index); }
-    const sh2host::HostMemory &Memory() const { return memory_; }
+    sh2host::HostMemory &Memory() { return memory_; }
 
 private:
     TestMachine() { sh2host::UseMemory(&memory_); }

@@ -1,68 +1,179 @@
 #include "sh2run/debug/machine_target.h"
 
+#include <algorithm>
 #include <chrono>
-#include <optional>
-
-#include "host_machine/host_memory.h"
 
 namespace sh2run {
 namespace {
 
 using sh2debug::Processor;
 using sh2gdb::StopEvent;
+using sh2gdb::Watchpoint;
 using sh2host::ports;
 
 // The client's socket is read at most every kPollInterval of wall time, and
 // the clock is looked at after every kPollWork instructions or host accesses.
 constexpr int kPollWork = 1024;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
-
-int pollCountdown = kPollWork;
-
-void CountHostAccess(const sh2host::HostAccess &) { --pollCountdown; }
+// Events between snapshots: a step back runs at most about this many events
+// forward again.
+constexpr uint64_t kSnapshotInterval = uint64_t{1} << 20;
 
 Processor ProcessorOfThread(int thread) { return thread == 2 ? Processor::Slave : Processor::Master; }
 int ThreadOf(Processor processor) { return sh2debug::IndexOf(processor) + 1; }
 
+// Where an access lands, so that addresses reaching the same byte compare
+// equal: on-chip registers as they are, on-chip RAM by its offset, host
+// memory by the byte the host keeps.
+uint32_t OnChipLocation(uint32_t address) { return address >= 0xFFFFFE00u ? address : 0xC0000000u | (address & 0xFFFu); }
+uint32_t ProgramLocation(uint32_t address) {
+    return address >= 0xC0000000u ? OnChipLocation(address) : sh2host::NaturalAddress(address);
+}
+
+// The one who looks at accesses during a run: the watch of that run.
+class AccessListener {
+public:
+    virtual void Accessed(bool write, uint32_t location, uint32_t size) = 0;
+
+protected:
+    ~AccessListener() = default;
+};
+
+struct AccessTap {
+    int pollCountdown = kPollWork;
+    AccessListener *listener = nullptr;
+    bool debugger = false;  // the debugger's own memory accesses
+} tap;
+
+void HostAccessSeen(const sh2host::HostAccess &access) {
+    --tap.pollCountdown;
+    if (tap.listener != nullptr && !tap.debugger) {
+        tap.listener->Accessed(access.kind == sh2host::HostAccess::Write, sh2host::NaturalAddress(access.address),
+                               access.width);
+    }
+}
+
+void OnChipAccessSeen(Processor, uint32_t address, uint32_t, uint8_t size, bool write) {
+    if (tap.listener != nullptr) tap.listener->Accessed(write, OnChipLocation(address), size);
+}
+
+// Marks the debugger's own accesses, which no watchpoint sees.
+class DebuggerAccess {
+public:
+    DebuggerAccess() { tap.debugger = true; }
+    ~DebuggerAccess() { tap.debugger = false; }
+    DebuggerAccess(const DebuggerAccess &) = delete;
+    DebuggerAccess &operator=(const DebuggerAccess &) = delete;
+};
+
 // Whether the client's socket is due to be read.
 bool PollDue() {
     static auto lastPoll = std::chrono::steady_clock::now();
-    if (--pollCountdown > 0) return false;
-    pollCountdown = kPollWork;
+    if (--tap.pollCountdown > 0) return false;
+    tap.pollCountdown = kPollWork;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastPoll < kPollInterval) return false;
     lastPoll = now;
     return true;
 }
 
-// Watches one resume: stops before an instruction at a breakpoint, after
-// the stepped processor's instruction (and its slice's servicing, if the
-// instruction ended the slice), right after the program's exit or an
-// undefined opcode, or when the client interrupts.
-class GdbWatch : public sh2debug::Observer {
-public:
-    GdbWatch(const std::set<uint32_t> &breakpoints, const std::function<bool()> &interrupted,
-             std::optional<Processor> stepping)
-        : breakpoints_(breakpoints), interrupted_(interrupted), stepping_(stepping) {
-        for (const Processor processor : sh2debug::kProcessors) {
-            if (sh2debug::Exists(processor)) resumePc_[sh2debug::IndexOf(processor)] = sh2debug::ReadRegisters(processor).PC;
+// The watchpoint an access reaches, with the first watched byte it reaches.
+std::optional<StopEvent> WatchHit(const std::set<Watchpoint> &watchpoints, bool write, uint32_t location,
+                                  uint32_t size) {
+    for (const Watchpoint &watch : watchpoints) {
+        if (watch.kind == (write ? Watchpoint::Read : Watchpoint::Write)) continue;
+        const uint64_t start = ProgramLocation(watch.address);
+        const uint64_t first = std::max<uint64_t>(start, location);
+        if (first < start + watch.length && first < uint64_t{location} + size) {
+            return StopEvent{StopEvent::Watch, 1, 0, watch.kind, static_cast<uint32_t>(watch.address + (first - start))};
         }
     }
+    return std::nullopt;
+}
+
+// The first processor, of those that run, stopped on an undefined opcode,
+// when every one of them is: a resume would only idle.
+std::optional<Processor> AllStopped() {
+    if (!sh2debug::StoppedOnUndefinedOpcode(Processor::Master)) return std::nullopt;
+    if (sh2debug::SlaveSwitchedOn() && !sh2debug::StoppedOnUndefinedOpcode(Processor::Slave)) return std::nullopt;
+    return Processor::Master;
+}
+
+}  // namespace
+
+void WatchHostAccesses() { sh2host::hooks.onAccess = HostAccessSeen; }
+
+// Watches one stretch of a run, counting its events:
+//   Run   a resume of gdb's: stops before an instruction at a breakpoint,
+//         after the stepped processor's instruction (and its slice's
+//         servicing, if the instruction ended the slice) or once a range
+//         step leaves its range, right after the program's exit, an
+//         undefined opcode or an access a watchpoint sees, or when the
+//         client interrupts; records snapshots as it goes;
+//   Seek  runs again up to a moment of the history and stops there;
+//   Scan  runs again over a stretch of the history, noting the last moment
+//         before its end at which a backward resume would stop.
+class MachineTarget::Watch : public sh2debug::Observer, public AccessListener {
+public:
+    enum class Mode { Run, Seek, Scan };
+
+    Watch(MachineTarget &target, Mode mode, const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
+          const std::function<bool()> &interrupted, uint64_t until)
+        : target_(target), mode_(mode), request_(request), points_(points), interrupted_(interrupted), until_(until) {
+        for (const Processor processor : sh2debug::kProcessors) {
+            if (sh2debug::Exists(processor)) {
+                resumePc_[sh2debug::IndexOf(processor)] = sh2debug::ReadRegisters(processor).PC;
+            }
+        }
+        if (mode_ != Mode::Seek && !points_.watchpoints.empty()) {
+            tap.listener = this;
+            sh2debug::WatchOnChipAccesses(OnChipAccessSeen);
+        }
+    }
+    ~Watch() {
+        tap.listener = nullptr;
+        sh2debug::WatchOnChipAccesses(nullptr);
+    }
+    Watch(const Watch &) = delete;
+    Watch &operator=(const Watch &) = delete;
 
     bool BeforeInstruction(Processor processor, uint32_t pc) override {
+        switch (mode_) {
+        case Mode::Seek:
+            return target_.now_ != until_;
+        case Mode::Scan:
+            if (target_.now_ >= until_) return false;
+            eventStart_ = target_.now_;
+            if (request_.kind != sh2gdb::ResumeRequest::Continue && processor == Stepping()) {
+                Note(StopEvent{StopEvent::Step, ThreadOf(processor), 0, Watchpoint::Write, 0});
+            } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0) {
+                Note(StopEvent{StopEvent::Breakpoint, ThreadOf(processor), 0, Watchpoint::Write, 0});
+            }
+            return true;
+        case Mode::Run:
+            break;
+        }
+        current_ = processor;
         if (stop_) return false;
+        target_.RecordIfDue();
         const int index = sh2debug::IndexOf(processor);
         // A processor resumed from a breakpoint first runs the instruction there.
         const bool resuming = !ran_[index] && pc == resumePc_[index];
         ran_[index] = true;
         if (Stepped(processor)) return Stop(StopEvent::Step, processor);
-        if (!resuming && breakpoints_.count(pc) != 0) return Stop(StopEvent::Breakpoint, processor);
+        if (!resuming && points_.breakpoints.count(pc) != 0) return Stop(StopEvent::Breakpoint, processor);
         if (PollDue() && interrupted_()) return Stop(StopEvent::Interrupted, processor);
         return true;
     }
 
     void AfterInstruction(const sh2debug::Instruction &instruction) override {
-        if (stepping_ == instruction.processor) stepped_ = true;
+        ++target_.now_;
+        if (mode_ != Mode::Run) return;
+        if (instruction.processor == Stepping()) {
+            const bool inRange = instruction.nextPc - request_.rangeStart < request_.rangeEnd - request_.rangeStart;
+            if (request_.kind == sh2gdb::ResumeRequest::Step || !inRange) stepped_ = true;
+        }
+        if (stop_) return;
         if (ports.exited) {
             stop_ = StopEvent{StopEvent::Exited, ThreadOf(instruction.processor), ports.exitStatus};
         } else if (sh2debug::StoppedOnUndefinedOpcode(instruction.processor)) {
@@ -70,48 +181,96 @@ public:
         }
     }
 
-    bool BeforeService(Processor) override { return !stop_; }
+    bool BeforeService(Processor processor) override {
+        switch (mode_) {
+        case Mode::Seek:
+            return target_.now_ != until_;
+        case Mode::Scan:
+            eventStart_ = target_.now_;
+            return target_.now_ < until_;
+        case Mode::Run:
+            break;
+        }
+        current_ = processor;
+        return !stop_;
+    }
 
     bool AfterService(Processor processor, int32_t, int32_t) override {
-        return !Stepped(processor) || Stop(StopEvent::Step, processor);
+        ++target_.now_;
+        switch (mode_) {
+        case Mode::Seek:
+            return target_.now_ != until_;
+        case Mode::Scan:
+            return target_.now_ < until_;
+        case Mode::Run:
+            break;
+        }
+        if (stop_) return false;  // a frame of the servicing reached a watchpoint
+        target_.RecordIfDue();
+        if (processor != Stepping()) return true;
+        const uint32_t pc = sh2debug::ReadRegisters(processor).PC;
+        const bool leftRange = request_.kind == sh2gdb::ResumeRequest::RangeStep &&
+                               pc - request_.rangeStart >= request_.rangeEnd - request_.rangeStart;
+        return !(stepped_ || leftRange) || Stop(StopEvent::Step, processor);
+    }
+
+    // An access of the run: a stop (Run) or a moment to go back to (Scan)
+    // when a watchpoint sees it.
+    void Accessed(bool write, uint32_t location, uint32_t size) override {
+        if (mode_ == Mode::Run && stop_) return;
+        std::optional<StopEvent> hit = WatchHit(points_.watchpoints, write, location, size);
+        if (!hit) return;
+        const Processor processor = mode_ == Mode::Run ? current_ : sh2debug::RoundProcessor();
+        hit->thread = ThreadOf(processor);
+        if (mode_ == Mode::Run) {
+            stop_ = hit;
+        } else if (mode_ == Mode::Scan && request_.kind == sh2gdb::ResumeRequest::Continue) {
+            Note(*hit);
+        }
     }
 
     const std::optional<StopEvent> &stop() const { return stop_; }
+    // Scan: the last moment noted, and what stops there.
+    const std::optional<std::pair<uint64_t, StopEvent>> &noted() const { return noted_; }
 
 private:
-    bool Stepped(Processor processor) const { return stepped_ && stepping_ == processor; }
+    std::optional<Processor> Stepping() const {
+        if (request_.kind == sh2gdb::ResumeRequest::Continue) return std::nullopt;
+        return ProcessorOfThread(request_.thread);
+    }
+    bool Stepped(Processor processor) const { return stepped_ && Stepping() == processor; }
     // Records the stop; false, for the round to stop.
     bool Stop(StopEvent::Kind kind, Processor processor) {
-        stop_ = StopEvent{kind, ThreadOf(processor), 0};
+        stop_ = StopEvent{kind, ThreadOf(processor), 0, Watchpoint::Write, 0};
         return false;
     }
+    void Note(const StopEvent &event) { noted_ = std::make_pair(eventStart_, event); }
 
-    const std::set<uint32_t> &breakpoints_;
+    MachineTarget &target_;
+    const Mode mode_;
+    const sh2gdb::ResumeRequest request_;
+    const sh2gdb::StopPoints &points_;
     const std::function<bool()> &interrupted_;
-    const std::optional<Processor> stepping_;
+    const uint64_t until_;  // Seek: where to stop; Scan: where the stretch ends
     uint32_t resumePc_[2] = {0, 0};
     bool ran_[2] = {false, false};
     bool stepped_ = false;
+    Processor current_ = Processor::Master;
     std::optional<StopEvent> stop_;
+    uint64_t eventStart_ = 0;  // Scan: when the current instruction or servicing began
+    std::optional<std::pair<uint64_t, StopEvent>> noted_;
 };
 
-// The first processor, of those that run, stopped on an undefined opcode,
-// when every one of them is: a resume would only idle.
-std::optional<Processor> AllStopped() {
-    const bool master = sh2debug::StoppedOnUndefinedOpcode(Processor::Master);
-    if (!master) return std::nullopt;
-    if (sh2debug::SlaveSwitchedOn() && !sh2debug::StoppedOnUndefinedOpcode(Processor::Slave)) return std::nullopt;
-    return Processor::Master;
-}
-
-}  // namespace
-
-void CountHostAccessesForInterrupts() { sh2host::hooks.onAccess = CountHostAccess; }
-
-MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &linked)
-    : options_(options), schedule_(options, linked.MasterSH2InterruptRequest) {
+MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &linked, sh2host::HostMemory &memory)
+    : options_(options),
+      memory_(memory),
+      schedule_(options, linked.MasterSH2InterruptRequest),
+      history_(memory, options.historyMemory) {
     schedule_.SetLimit(UINT64_MAX);
+    sh2debug::AbandonRound();  // a new session starts with a new round
 }
+
+MachineTarget::~MachineTarget() { sh2debug::WatchOnChipAccesses(nullptr); }
 
 int MachineTarget::ThreadCount() const { return sh2debug::SlaveSwitchedOn() ? 2 : 1; }
 
@@ -134,20 +293,36 @@ void MachineTarget::WriteRegister(int thread, int index, uint32_t value) {
         *others[index - 16] = value;
     }
     sh2debug::WriteRegisters(processor, r);
+    Changed();
 }
 
 void MachineTarget::ReadMemory(int thread, uint32_t address, uint8_t *out, uint32_t length) {
+    const DebuggerAccess debugger;
     sh2debug::ReadMemory(ProcessorOfThread(thread), address, out, length);
 }
 
 void MachineTarget::WriteMemory(int thread, uint32_t address, const uint8_t *data, uint32_t length) {
-    sh2debug::WriteMemory(ProcessorOfThread(thread), address, data, length);
+    {
+        const DebuggerAccess debugger;
+        sh2debug::WriteMemory(ProcessorOfThread(thread), address, data, length);
+    }
+    Changed();
 }
 
 std::optional<uint32_t> MachineTarget::ExitStatus() const {
     if (ports.exited) return ports.exitStatus;
     return std::nullopt;
 }
+
+HostState MachineTarget::Host() const { return HostState{ports, schedule_.rounds(), schedule_.cycles()}; }
+
+void MachineTarget::Record() { history_.Record(now_, Host()); }
+
+void MachineTarget::RecordIfDue() {
+    if (history_.Empty() || now_ >= history_.Latest() + kSnapshotInterval) Record();
+}
+
+void MachineTarget::Changed() { Record(); }
 
 void MachineTarget::Run(sh2debug::Observer &watch) {
     for (;;) {
@@ -157,22 +332,64 @@ void MachineTarget::Run(sh2debug::Observer &watch) {
     }
 }
 
-StopEvent MachineTarget::Step(int thread, const std::set<uint32_t> &breakpoints,
-                              const std::function<bool()> &interrupted) {
-    const Processor processor = ProcessorOfThread(thread);
-    if (sh2debug::StoppedOnUndefinedOpcode(processor)) return StopEvent{StopEvent::IllegalInstruction, thread, 0};
-    GdbWatch watch(breakpoints, interrupted, processor);
+void MachineTarget::SeekTo(uint64_t time) {
+    uint64_t restored = 0;
+    HostState host;
+    if (!history_.RestoreAtOrBefore(time, restored, host, memory_)) return;
+    const uint64_t printed = ports.consolePrinted;
+    ports = host.ports;
+    ports.consolePrinted = printed;
+    schedule_.Rewind(host.rounds, host.cycles);
+    now_ = restored;
+    if (now_ == time) return;
+    const sh2gdb::StopPoints none;
+    const std::function<bool()> never = [] { return false; };
+    Watch seek(*this, Watch::Mode::Seek, {}, none, never, time);
+    Run(seek);
+}
+
+sh2gdb::StopEvent MachineTarget::Resume(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
+                                        const std::function<bool()> &interrupted) {
+    if (history_.Empty()) Record();  // the start of the history
+    return request.reverse ? Backward(request, points) : Forward(request, points, interrupted);
+}
+
+StopEvent MachineTarget::Forward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
+                                 const std::function<bool()> &interrupted) {
+    const Processor processor = ProcessorOfThread(request.thread);
+    if (request.kind != sh2gdb::ResumeRequest::Continue && sh2debug::StoppedOnUndefinedOpcode(processor)) {
+        return StopEvent{StopEvent::IllegalInstruction, request.thread, 0, Watchpoint::Write, 0};
+    }
+    if (const std::optional<Processor> stopped = AllStopped(); stopped && request.kind == sh2gdb::ResumeRequest::Continue) {
+        return StopEvent{StopEvent::IllegalInstruction, ThreadOf(*stopped), 0, Watchpoint::Write, 0};
+    }
+    Watch watch(*this, Watch::Mode::Run, request, points, interrupted, 0);
     Run(watch);
     return *watch.stop();
 }
 
-StopEvent MachineTarget::Continue(const std::set<uint32_t> &breakpoints, const std::function<bool()> &interrupted) {
-    if (const std::optional<Processor> stopped = AllStopped()) {
-        return StopEvent{StopEvent::IllegalInstruction, ThreadOf(*stopped), 0};
+// Goes back to the last moment before now at which the request stops: the
+// start of the stepped processor's previous instruction, or the last
+// breakpoint or watchpoint hit. Each stretch between two snapshots, latest
+// first, is run again to find it; without one, the run goes back to the
+// start of the history.
+StopEvent MachineTarget::Backward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points) {
+    const uint64_t from = now_;
+    const std::vector<uint64_t> times = history_.Times();
+    const std::function<bool()> never = [] { return false; };
+    for (size_t i = times.size(); i-- > 0;) {
+        if (times[i] >= from) continue;
+        const uint64_t end = i + 1 < times.size() && times[i + 1] < from ? times[i + 1] : from;
+        SeekTo(times[i]);
+        Watch scan(*this, Watch::Mode::Scan, request, points, never, end);
+        Run(scan);
+        if (scan.noted()) {
+            SeekTo(scan.noted()->first);
+            return scan.noted()->second;
+        }
     }
-    GdbWatch watch(breakpoints, interrupted, std::nullopt);
-    Run(watch);
-    return *watch.stop();
+    SeekTo(history_.Start());
+    return StopEvent{StopEvent::HistoryStart, request.thread, 0, Watchpoint::Write, 0};
 }
 
 uint64_t MachineTarget::MasterCycles() const {

@@ -3,30 +3,50 @@
 // rounds as a plain run, with the same interrupt schedule; a stop pauses the
 // round where it is, and the next resume goes on with that same round, so a
 // debugged run executes exactly what a plain run executes.
+//
+// Time is counted in events: each instruction (a delayed branch with its
+// slot) and each slice's end-of-slice servicing is one. The run is recorded
+// (history.h) so that resumes can also go backward: a reverse step or
+// continue finds the moment it wants by running forward again from the
+// latest snapshot before it.
+//
+// Watchpoints see every access that reaches their bytes, whoever makes it:
+// an instruction (host memory, on-chip RAM and on-chip registers), a DMA
+// transfer, or the frame of an interrupt or exception. Addresses that reach
+// the same byte match each other (on-chip RAM's aliases; host memory's, as
+// the host maps them). A run stops right after the instruction that made
+// the access; after a slice's servicing when the servicing did (the frame of
+// an accepted interrupt or of the requested exception).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
+#include "host_machine/host_memory.h"
 #include "host_machine/plugin_loader.h"
+#include "sh2run/debug/history.h"
 #include "sh2run/gdb/gdb_server.h"
 #include "sh2run/options.h"
 #include "sh2run/run.h"
 
 namespace sh2run {
 
-// Makes the host's callbacks count every access, so that a long DMA transfer
-// inside one instruction does not put off the check for the client's
-// interrupt. Call it before InitSH2Plugin.
-void CountHostAccessesForInterrupts();
+// Makes the host's callbacks report every access to the debugger (for
+// watchpoints, and so that a long DMA transfer inside one instruction does
+// not put off the check for the client's interrupt). Call it before
+// InitSH2Plugin.
+void WatchHostAccesses();
 
 class MachineTarget : public sh2gdb::GdbTarget {
 public:
-    // `linked`: the library's exports, for the interrupt requests. The cycle
-    // limit does not apply while gdb is attached.
-    MachineTarget(const Options &options, const sh2host::Plugin &linked);
+    // `linked`: the library's exports, for the interrupt requests; `memory`:
+    // the host memory the machine runs in. The cycle limit does not apply
+    // while gdb is attached. The history starts at the machine as it stands.
+    MachineTarget(const Options &options, const sh2host::Plugin &linked, sh2host::HostMemory &memory);
+    ~MachineTarget() override;
 
     int ThreadCount() const override;
     std::string ThreadName(int thread) const override;
@@ -35,9 +55,8 @@ public:
     void ReadMemory(int thread, uint32_t address, uint8_t *out, uint32_t length) override;
     void WriteMemory(int thread, uint32_t address, const uint8_t *data, uint32_t length) override;
     std::optional<uint32_t> ExitStatus() const override;
-    sh2gdb::StopEvent Step(int thread, const std::set<uint32_t> &breakpoints,
-                           const std::function<bool()> &interrupted) override;
-    sh2gdb::StopEvent Continue(const std::set<uint32_t> &breakpoints, const std::function<bool()> &interrupted) override;
+    sh2gdb::StopEvent Resume(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
+                             const std::function<bool()> &interrupted) override;
 
     // After a detach: runs on without breakpoints to the program's exit or
     // the cycle limit.
@@ -45,12 +64,30 @@ public:
     // The master's cycles so far, the round under way included.
     uint64_t MasterCycles() const;
     uint64_t Rounds() const { return schedule_.rounds(); }
+    uint64_t Now() const { return now_; }
+    const History &history() const { return history_; }
 
 private:
+    class Watch;
+    sh2gdb::StopEvent Forward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
+                              const std::function<bool()> &interrupted);
+    sh2gdb::StopEvent Backward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points);
     // Runs rounds under `watch` until it stops one.
     void Run(sh2debug::Observer &watch);
+    // Puts the machine where it was at `time` (within the history).
+    void SeekTo(uint64_t time);
+    // Records a snapshot when the run has gone far enough past the last one.
+    void RecordIfDue();
+    void Record();
+    // gdb changed the machine: what follows now is a new history.
+    void Changed();
+    HostState Host() const;
+
     const Options &options_;
+    sh2host::HostMemory &memory_;
     RoundSchedule schedule_;
+    History history_;
+    uint64_t now_ = 0;
 };
 
 }  // namespace sh2run

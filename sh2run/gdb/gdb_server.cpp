@@ -193,7 +193,7 @@ void GdbServer::Receive(std::string_view bytes, const InterruptCheck &interrupte
 }
 
 std::string GdbServer::StopReply(const StopEvent &event) {
-    char text[48];
+    char text[64];
     switch (event.kind) {
     case StopEvent::Exited:
         std::snprintf(text, sizeof text, "W%02x", static_cast<unsigned>(event.exitStatus & 0xFF));
@@ -203,6 +203,15 @@ std::string GdbServer::StopReply(const StopEvent &event) {
         return text;
     case StopEvent::IllegalInstruction:
         std::snprintf(text, sizeof text, "T%02xthread:%x;", kSignalIllegal, event.thread);
+        return text;
+    case StopEvent::Watch: {
+        static const char *const kinds[] = {"watch", "rwatch", "awatch"};
+        std::snprintf(text, sizeof text, "T%02x%s:%x;thread:%x;", kSignalTrap, kinds[event.watchKind],
+                      static_cast<unsigned>(event.watchAddress), event.thread);
+        return text;
+    }
+    case StopEvent::HistoryStart:
+        std::snprintf(text, sizeof text, "T%02xreplaylog:begin;thread:%x;", kSignalTrap, event.thread);
         return text;
     case StopEvent::Breakpoint:
     case StopEvent::Step:
@@ -219,19 +228,17 @@ int GdbServer::GeneralThread() const {
     return ValidThread(lastStop_.thread) ? lastStop_.thread : 1;
 }
 
-std::string GdbServer::Resume(char action, int thread, const InterruptCheck &interrupted) {
-    if (const std::optional<uint32_t> status = target_.ExitStatus()) {
+// The thread a resume without a thread of its own acts on.
+int GdbServer::ResumeThread() const { return ValidThread(continueThread_) ? continueThread_ : GeneralThread(); }
+
+std::string GdbServer::Resume(ResumeRequest request, const InterruptCheck &interrupted) {
+    if (const std::optional<uint32_t> status = target_.ExitStatus(); status && !request.reverse) {
         lastStop_ = {StopEvent::Exited, lastStop_.thread, *status};
         return StopReply(lastStop_);
     }
     if (flush_) flush_();
-    const InterruptCheck check = interrupted ? interrupted : [] { return false; };
-    if (action == 's') {
-        if (!ValidThread(thread)) thread = ValidThread(continueThread_) ? continueThread_ : GeneralThread();
-        lastStop_ = target_.Step(thread, breakpoints_, check);
-    } else {
-        lastStop_ = target_.Continue(breakpoints_, check);
-    }
+    if (!ValidThread(request.thread)) request.thread = ResumeThread();
+    lastStop_ = target_.Resume(request, points_, interrupted ? interrupted : [] { return false; });
     // Like gdbserver, the thread a stop reply names becomes the one register
     // and memory packets address: gdb assumes so and sends no Hg after it.
     if (lastStop_.kind != StopEvent::Exited) generalThread_ = lastStop_.thread;
@@ -263,7 +270,7 @@ std::optional<std::string> GdbServer::HandleCommand(std::string_view payload, co
     case 'S':
         return HandleResume(command, rest, interrupted);
     case 'v':
-        if (payload == "vCont?") return std::string("vCont;c;C;s;S");
+        if (payload == "vCont?") return std::string("vCont;c;C;s;S;r");
         if (StartsWith(payload, "vCont;")) return HandleVCont(payload.substr(6), interrupted);
         return std::string();  // vMustReplyEmpty and everything else
     case 'H':
@@ -276,7 +283,13 @@ std::optional<std::string> GdbServer::HandleCommand(std::string_view payload, co
         return HandleQuery(payload);
     case 'Z':
     case 'z':
-        return Breakpoint(payload);
+        return payload.size() >= 2 && payload[1] >= '2' && payload[1] <= '4' ? Watch(payload) : Breakpoint(payload);
+    case 'b':
+        // bs and bc: a step or a continue backward through the history.
+        if (rest == "s" || rest == "c") {
+            return Resume({rest == "s" ? ResumeRequest::Step : ResumeRequest::Continue, true, 0, 0, 0}, interrupted);
+        }
+        return std::string();
     case 'D':
         state_ = State::Detached;
         return std::string("OK");
@@ -319,14 +332,13 @@ std::string GdbServer::HandleResume(char command, std::string_view rest, const I
         const size_t semicolon = rest.find(';');
         address = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
     }
-    const char action = command == 'c' || command == 'C' ? 'c' : 's';
     if (!address.empty()) {
         uint32_t pc = 0;
         if (!ParseHex32(address, pc)) return kError;
-        const int thread = ValidThread(continueThread_) ? continueThread_ : GeneralThread();
-        target_.WriteRegister(thread, kPcRegister, pc);
+        target_.WriteRegister(ResumeThread(), kPcRegister, pc);
     }
-    return Resume(action, 0, interrupted);
+    const bool step = command == 's' || command == 'S';
+    return Resume({step ? ResumeRequest::Step : ResumeRequest::Continue, false, 0, 0, 0}, interrupted);
 }
 
 std::string GdbServer::HandleThreadSelect(std::string_view rest) {
@@ -340,9 +352,9 @@ std::string GdbServer::HandleThreadSelect(std::string_view rest) {
 }
 
 std::string GdbServer::HandleVCont(std::string_view actions, const InterruptCheck &interrupted) {
-    // All-stop: a step action anywhere steps its thread alone (the other
-    // threads' "continue" lasts no time, as the step ends at once); otherwise
-    // every thread continues.
+    // All-stop: a step (or range step) action anywhere steps its thread
+    // alone (the other threads' "continue" lasts no longer than the step);
+    // otherwise every thread continues.
     bool anyContinue = false;
     while (!actions.empty()) {
         const size_t semicolon = actions.find(';');
@@ -359,23 +371,30 @@ std::string GdbServer::HandleVCont(std::string_view actions, const InterruptChec
         }
         if (action.empty()) return kError;
         const char kind = action[0];
+        const int target = ValidThread(thread) ? static_cast<int>(thread) : 0;
+        if (kind == 'r') {  // rSTART,END: step while PC stays in [START, END)
+            const size_t comma = action.find(',');
+            uint32_t start = 0, end = 0;
+            if (comma == std::string_view::npos || !ParseHex32(action.substr(1, comma - 1), start) ||
+                !ParseHex32(action.substr(comma + 1), end)) {
+                return kError;
+            }
+            return Resume({ResumeRequest::RangeStep, false, target, start, end}, interrupted);
+        }
         if ((kind == 'C' || kind == 'S') && action.size() != 3) return kError;
         if ((kind == 'c' || kind == 's') && action.size() != 1) return kError;
-        if (kind == 's' || kind == 'S') return Resume('s', ValidThread(thread) ? static_cast<int>(thread) : 0, interrupted);
-        if (kind == 'c' || kind == 'C') {
-            anyContinue = true;
-        } else {
-            return kError;
-        }
+        if (kind == 's' || kind == 'S') return Resume({ResumeRequest::Step, false, target, 0, 0}, interrupted);
+        if (kind != 'c' && kind != 'C') return kError;
+        anyContinue = true;
     }
-    return anyContinue ? Resume('c', 0, interrupted) : kError;
+    return anyContinue ? Resume({ResumeRequest::Continue, false, 0, 0, 0}, interrupted) : kError;
 }
 
 std::string GdbServer::HandleQuery(std::string_view payload) {
     if (StartsWith(payload, "qSupported")) {
         std::string out = "PacketSize=";
         out += Hex(kMaxPacketPayload);
-        out += ";qXfer:features:read+;vContSupported+";
+        out += ";qXfer:features:read+;vContSupported+;ReverseStep+;ReverseContinue+";
         return out;
     }
     if (StartsWith(payload, "qXfer:features:read:")) {
@@ -484,24 +503,48 @@ std::string GdbServer::WriteMemory(std::string_view arguments) {
     return "OK";
 }
 
+namespace {
+
+// "Zt,ADDR,KIND" or "zt,ADDR,KIND" (conditions after ';' are ignored).
+bool ParsePoint(std::string_view payload, uint32_t &address, uint64_t &kind) {
+    const std::string_view rest = payload.substr(2);
+    if (rest.empty() || rest[0] != ',') return false;
+    const size_t comma = rest.find(',', 1);
+    if (comma == std::string_view::npos || !ParseHex32(rest.substr(1, comma - 1), address)) return false;
+    std::string_view field = rest.substr(comma + 1);
+    field = field.substr(0, field.find(';'));
+    return ParseHex(field, kind);
+}
+
+}  // namespace
+
 std::string GdbServer::Breakpoint(std::string_view payload) {
     // Z0/Z1 (software and hardware breakpoints alike) are kept by the server
     // and checked against PC before each instruction; guest memory is never
-    // changed. Watchpoints are not supported.
+    // changed.
     if (payload.size() < 2 || (payload[1] != '0' && payload[1] != '1')) return std::string();
-    const std::string_view rest = payload.substr(2);
-    if (rest.empty() || rest[0] != ',') return kError;
-    const size_t comma = rest.find(',', 1);
     uint32_t address = 0;
-    if (comma == std::string_view::npos || !ParseHex32(rest.substr(1, comma - 1), address)) return kError;
-    std::string_view kind = rest.substr(comma + 1);
-    kind = kind.substr(0, kind.find(';'));  // conditions are ignored
-    uint64_t kindValue = 0;
-    if (!ParseHex(kind, kindValue)) return kError;
+    uint64_t kind = 0;
+    if (!ParsePoint(payload, address, kind)) return kError;
     if (payload[0] == 'Z') {
-        breakpoints_.insert(address);
+        points_.breakpoints.insert(address);
     } else {
-        breakpoints_.erase(address);
+        points_.breakpoints.erase(address);
+    }
+    return "OK";
+}
+
+std::string GdbServer::Watch(std::string_view payload) {
+    // Z2 (write), Z3 (read) and Z4 (access) on any number of bytes; as many
+    // as gdb sets.
+    uint32_t address = 0;
+    uint64_t length = 0;
+    if (!ParsePoint(payload, address, length) || length == 0 || length > (uint64_t{1} << 32) - address) return kError;
+    const Watchpoint watch{static_cast<Watchpoint::Kind>(payload[1] - '2'), address, static_cast<uint32_t>(length)};
+    if (payload[0] == 'Z') {
+        points_.watchpoints.insert(watch);
+    } else {
+        points_.watchpoints.erase(watch);
     }
     return "OK";
 }

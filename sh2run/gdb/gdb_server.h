@@ -19,6 +19,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 namespace sh2gdb {
 
@@ -38,10 +39,40 @@ inline constexpr int kSignalInterrupt = 2;
 inline constexpr int kSignalIllegal = 4;
 inline constexpr int kSignalTrap = 5;
 
+// A watchpoint (Z2 write, Z3 read, Z4 access) on `length` bytes from
+// `address`.
+struct Watchpoint {
+    enum Kind : uint8_t { Write, Read, Access } kind;
+    uint32_t address;
+    uint32_t length;
+    bool operator<(const Watchpoint &other) const {
+        return std::tie(address, length, kind) < std::tie(other.address, other.length, other.kind);
+    }
+};
+
+// What stops a resume besides its own end.
+struct StopPoints {
+    std::set<uint32_t> breakpoints;
+    std::set<Watchpoint> watchpoints;
+};
+
 struct StopEvent {
-    enum Kind { Breakpoint, Step, Interrupted, Exited, IllegalInstruction } kind = Step;
+    enum Kind { Breakpoint, Step, Interrupted, Exited, IllegalInstruction, Watch, HistoryStart } kind = Step;
     int thread = 1;           // 1 master, 2 slave
     uint32_t exitStatus = 0;  // for Exited
+    Watchpoint::Kind watchKind = Watchpoint::Write;
+    uint32_t watchAddress = 0;  // for Watch: the watched byte the access reached first
+};
+
+// One resume: run on (Continue), one instruction of a thread (Step), or
+// instructions of a thread while its PC stays in [rangeStart, rangeEnd)
+// (RangeStep); forward, or backward through the recorded history.
+struct ResumeRequest {
+    enum Kind { Continue, Step, RangeStep } kind = Continue;
+    bool reverse = false;
+    int thread = 1;
+    uint32_t rangeStart = 0;
+    uint32_t rangeEnd = 0;
 };
 
 // What the server debugs: threads 1..ThreadCount(), each one processor with
@@ -57,17 +88,14 @@ public:
     virtual void WriteMemory(int thread, uint32_t address, const uint8_t *data, uint32_t length) = 0;
     // Whether the program has ended (then every resume reports Exited).
     virtual std::optional<uint32_t> ExitStatus() const = 0;
-    // Runs the machine until `thread` has executed one instruction (a delayed
-    // branch with its slot), or until another stop comes first (a
-    // breakpoint of another thread, the program's end, an undefined
-    // instruction, or `interrupted()` returning true).
-    virtual StopEvent Step(int thread, const std::set<uint32_t> &breakpoints,
-                           const std::function<bool()> &interrupted) = 0;
-    // Runs the machine until a breakpoint, the program's end, an undefined
-    // instruction, or `interrupted()` returns true (it is asked often enough
-    // to answer within a bounded time). A breakpoint at the PC a thread
-    // resumes from does not stop it at once.
-    virtual StopEvent Continue(const std::set<uint32_t> &breakpoints, const std::function<bool()> &interrupted) = 0;
+    // Runs the machine as `request` asks until it is done or another stop
+    // comes first: a breakpoint (not the one at the PC a thread resumes
+    // from), a watchpoint, the program's end, an undefined instruction, the
+    // start of the recorded history (going backward), or `interrupted()`
+    // returning true (it is asked often enough to answer within a bounded
+    // time). A step is one instruction, a delayed branch with its slot.
+    virtual StopEvent Resume(const ResumeRequest &request, const StopPoints &points,
+                             const std::function<bool()> &interrupted) = 0;
 };
 
 class GdbServer {
@@ -101,7 +129,8 @@ private:
     void ReceiveFrame(std::string_view raw, const InterruptCheck &interrupted);
     void Send(const std::string &payload);
     std::string StopReply(const StopEvent &event);
-    std::string Resume(char action, int thread, const InterruptCheck &interrupted);
+    std::string Resume(ResumeRequest request, const InterruptCheck &interrupted);
+    int ResumeThread() const;
     std::string HandleResume(char command, std::string_view rest, const InterruptCheck &interrupted);
     std::string HandleThreadSelect(std::string_view rest);
     std::string HandleQuery(std::string_view payload);
@@ -113,6 +142,7 @@ private:
     std::string ReadMemory(std::string_view arguments);
     std::string WriteMemory(std::string_view arguments);
     std::string Breakpoint(std::string_view payload);
+    std::string Watch(std::string_view payload);
     bool ValidThread(long long thread) const;
     int GeneralThread() const;
 
@@ -123,7 +153,7 @@ private:
     std::string lastFrame_;  // sent again when the client answers '-'
     int resends_ = 0;        // of lastFrame_ so far
     std::function<void()> flush_;
-    std::set<uint32_t> breakpoints_;
+    StopPoints points_;
     StopEvent lastStop_;
     int generalThread_ = 0;   // Hg: 0 any
     int continueThread_ = 0;  // Hc: 0 or -1 any

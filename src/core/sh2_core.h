@@ -30,6 +30,14 @@ struct PendingInterruptTable {
     uint32_t pendingCount;
 };
 
+struct SH2Core;
+
+// Told of every data access an instruction makes to on-chip RAM or the
+// on-chip registers: the address as formed, the value read or written and
+// the access size in bytes. The debugging interface's watchpoints set it;
+// null otherwise.
+using OnChipAccessHook = void (*)(const SH2Core &core, uint32_t address, uint32_t value, uint8_t size, bool write);
+
 struct SH2Core {
     uint32_t R[16];
     uint32_t SR;
@@ -77,6 +85,7 @@ struct SH2Core {
     // no cycles) that the slice is in: its length, and sliceCycles during it.
     uint32_t freeRunLength;
     int32_t freeRunCycles;
+    OnChipAccessHook onChipAccessHook;
 };
 
 // Library-wide flag: set when either core accepts an interrupt, cleared by RTE

@@ -1,6 +1,9 @@
 // The debugging interface over the library's two cores and its round.
 #include "debug/sh2_debug.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "bus/memory.h"
 #include "isa/decode_table.h"
 #include "isa/disassembler.h"
@@ -20,6 +23,68 @@ Processor ProcessorOf(const sh2::SH2Core &core) {
 }
 
 sh2::Round round{0, 0, 0, sh2::RoundStep::Done};
+const sh2::SH2Core *roundMaster = nullptr;  // the master the round started on
+
+OnChipAccessWatch onChipWatch = nullptr;
+
+void TellOnChipAccess(const sh2::SH2Core &core, uint32_t address, uint32_t value, uint8_t size, bool write) {
+    onChipWatch(ProcessorOf(core), address, value, size, write);
+}
+
+// Installs the on-chip hook on both cores (they may have been created since).
+void ArmOnChipWatch() {
+    for (sh2::SH2Core *core : {sh2::MasterCore, sh2::SlaveCore}) {
+        if (core != nullptr) core->onChipAccessHook = onChipWatch != nullptr ? TellOnChipAccess : nullptr;
+    }
+}
+
+// The debugger's own accesses are nobody's to watch.
+class DebuggerAccess {
+public:
+    explicit DebuggerAccess(sh2::SH2Core &core) : core_(core), hook_(core.onChipAccessHook) {
+        core.onChipAccessHook = nullptr;
+    }
+    ~DebuggerAccess() { core_.onChipAccessHook = hook_; }
+    DebuggerAccess(const DebuggerAccess &) = delete;
+    DebuggerAccess &operator=(const DebuggerAccess &) = delete;
+
+private:
+    sh2::SH2Core &core_;
+    sh2::OnChipAccessHook hook_;
+};
+
+// Everything of a core but its log file and its bindings to the host.
+void CopyCoreState(sh2::SH2Core &to, const sh2::SH2Core &from) {
+    std::copy(std::begin(from.R), std::end(from.R), std::begin(to.R));
+    to.SR = from.SR;
+    to.GBR = from.GBR;
+    to.VBR = from.VBR;
+    to.MACH = from.MACH;
+    to.MACL = from.MACL;
+    to.PR = from.PR;
+    to.PC = from.PC;
+    std::copy(std::begin(from.OnChipRegisterFile), std::end(from.OnChipRegisterFile), std::begin(to.OnChipRegisterFile));
+    std::copy(std::begin(from.OnChipRam), std::end(from.OnChipRam), std::begin(to.OnChipRam));
+    to.isMaster = from.isMaster;
+    to.timerPrescalerShift = from.timerPrescalerShift;
+    to.timerPrescalerMask = from.timerPrescalerMask;
+    to.timerPrescalerRemainder = from.timerPrescalerRemainder;
+    to.OCRA = from.OCRA;
+    to.OCRB = from.OCRB;
+    to.exceptionRequest = from.exceptionRequest;
+    to.watchdogControlCopy = from.watchdogControlCopy;
+    to.watchdogCounterCopy = from.watchdogCounterCopy;
+    to.resetControlCopy = from.resetControlCopy;
+    to.pendingInterrupts = from.pendingInterrupts;
+    to.currentOpcode = from.currentOpcode;
+    to.sliceCycles = from.sliceCycles;
+    to.sliceTarget = from.sliceTarget;
+    to.inDelaySlot = from.inDelaySlot;
+    to.delaySlotStartCycles = from.delaySlotStartCycles;
+    to.stoppedOnUndefinedOpcode = from.stoppedOnUndefinedOpcode;
+    to.freeRunLength = from.freeRunLength;
+    to.freeRunCycles = from.freeRunCycles;
+}
 
 // Hands the run loop's view of a round to an Observer.
 class Bridge {
@@ -101,6 +166,7 @@ void WriteRegisters(Processor processor, const Registers &registers) {
 
 void ReadMemory(Processor processor, uint32_t address, uint8_t *out, uint32_t length) {
     sh2::SH2Core &core = CoreOf(processor);
+    const DebuggerAccess debugger(core);
     while (length > 0) {
         if ((address & 3u) == 0 && length >= 4) {
             const uint32_t value = sh2::BusReadLong(core, address);
@@ -122,6 +188,7 @@ void ReadMemory(Processor processor, uint32_t address, uint8_t *out, uint32_t le
 
 void WriteMemory(Processor processor, uint32_t address, const uint8_t *data, uint32_t length) {
     sh2::SH2Core &core = CoreOf(processor);
+    const DebuggerAccess debugger(core);
     while (length > 0) {
         if ((address & 3u) == 0 && length >= 4) {
             sh2::BusWriteLong(core, address,
@@ -139,6 +206,49 @@ void WriteMemory(Processor processor, uint32_t address, const uint8_t *data, uin
 
 uint16_t FetchOpcode(Processor processor, uint32_t address) { return sh2::FetchOpcode(CoreOf(processor), address); }
 
+void WatchOnChipAccesses(OnChipAccessWatch watch) {
+    onChipWatch = watch;
+    ArmOnChipWatch();
+}
+
+struct LibraryState::Data {
+    sh2::SH2Core cores[2];
+    bool exists[2] = {false, false};
+    uint8_t slaveEnabled = 0;
+    uint8_t interrupting = 0;
+    sh2::Round round{0, 0, 0, sh2::RoundStep::Done};
+    const sh2::SH2Core *roundMaster = nullptr;
+};
+
+LibraryState::LibraryState() : data(std::make_unique<Data>()) {}
+LibraryState::~LibraryState() = default;
+
+void SaveLibraryState(LibraryState &state) {
+    LibraryState::Data &d = *state.data;
+    for (const Processor processor : kProcessors) {
+        const int index = IndexOf(processor);
+        d.exists[index] = Exists(processor);
+        if (d.exists[index]) CopyCoreState(d.cores[index], CoreOf(processor));
+    }
+    d.slaveEnabled = sh2::SlaveEnabled;
+    d.interrupting = sh2::Interrupting;
+    d.round = round;
+    d.roundMaster = roundMaster;
+}
+
+void RestoreLibraryState(const LibraryState &state) {
+    const LibraryState::Data &d = *state.data;
+    for (const Processor processor : kProcessors) {
+        const int index = IndexOf(processor);
+        if (d.exists[index] && Exists(processor)) CopyCoreState(CoreOf(processor), d.cores[index]);
+    }
+    sh2::SlaveEnabled = d.slaveEnabled;
+    sh2::Interrupting = d.interrupting;
+    round = d.round;
+    roundMaster = d.roundMaster;
+    ArmOnChipWatch();
+}
+
 InstructionInfo DescribeInstruction(uint16_t opcode) {
     const sh2::OpcodePattern *row = sh2::FindDecodeRow(opcode);
     if (row == nullptr) {
@@ -154,15 +264,21 @@ void BuildSpareHandlerTable() {
 
 std::string Disassemble(uint16_t opcode, uint32_t address) { return sh2::Disassemble(opcode, address); }
 
-void StartRound(int32_t budget) { round = sh2::StartRound(budget); }
+void StartRound(int32_t budget) {
+    round = sh2::StartRound(budget);
+    roundMaster = sh2::MasterCore;
+}
 
-bool RoundUnderWay() { return round.step != sh2::RoundStep::Done; }
+bool RoundUnderWay() { return round.step != sh2::RoundStep::Done && roundMaster == sh2::MasterCore; }
+
+void AbandonRound() { round.step = sh2::RoundStep::Done; }
 
 bool RunRound(Observer &observer) {
-    if (sh2::MasterCore == nullptr) {
+    if (sh2::MasterCore == nullptr || !RoundUnderWay()) {
         round.step = sh2::RoundStep::Done;
         return true;
     }
+    ArmOnChipWatch();  // cores made since the watch was set have none yet
     Bridge bridge(observer);
     return sh2::RunRound(round, bridge);
 }
@@ -170,7 +286,7 @@ bool RunRound(Observer &observer) {
 Processor RoundProcessor() { return round.processor == 0 ? Processor::Master : Processor::Slave; }
 
 int32_t RoundMasterCycles() {
-    if (round.processor == 0 && round.step != sh2::RoundStep::NextSlice && round.step != sh2::RoundStep::Done &&
+    if (round.processor == 0 && round.step != sh2::RoundStep::NextSlice && RoundUnderWay() &&
         sh2::MasterCore != nullptr) {
         return round.step == sh2::RoundStep::BeginSlice ? 0 : sh2::MasterCore->sliceCycles;
     }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "isa/flow.h"
@@ -67,6 +68,36 @@ void WriteMemory(Processor processor, uint32_t address, const uint8_t *data, uin
 // The opcode the processor's instruction fetch reads at `address`, straight
 // from the host's memory blocks.
 uint16_t FetchOpcode(Processor processor, uint32_t address);
+
+// Told of every data access an instruction of either processor makes to its
+// on-chip RAM or on-chip registers (accesses to host memory reach the host's
+// callbacks, which see them there): the address as the instruction formed
+// it, the value read or written, the size in bytes. Null stops the telling.
+// ReadMemory and WriteMemory above are never told.
+using OnChipAccessWatch = void (*)(Processor processor, uint32_t address, uint32_t value, uint8_t size, bool write);
+void WatchOnChipAccesses(OnChipAccessWatch watch);
+
+// ---------------------------------------------------------------------------
+// The library's state, for going back in time: both processors (registers,
+// on-chip registers and RAM, timers, pending interrupts, the run loop's
+// bookkeeping), the library-wide flags and the round under way. The host's
+// memory is the host's to keep.
+
+class LibraryState {
+public:
+    LibraryState();
+    ~LibraryState();
+    LibraryState(const LibraryState &) = delete;
+    LibraryState &operator=(const LibraryState &) = delete;
+    struct Data;
+    std::unique_ptr<Data> data;
+};
+
+// Copies the library's state into `state`, or puts it back. Restoring needs
+// the same processors (no InitSH2Plugin in between); nothing may run while
+// it happens.
+void SaveLibraryState(LibraryState &state);
+void RestoreLibraryState(const LibraryState &state);
 
 // ---------------------------------------------------------------------------
 // The instruction list.
@@ -126,8 +157,11 @@ public:
 // The library's one round. Starts a round of `budget` cycles per slice; a
 // round under way is abandoned.
 void StartRound(int32_t budget);
-// Whether a round was started and is not over.
+// Whether a round was started and is not over. A round belongs to the cores
+// it started on: after DeInitPlugin or a new InitSH2Plugin none is under way.
 bool RoundUnderWay();
+// Forgets the round under way, wherever it stands.
+void AbandonRound();
 // Runs the round under way until it is over (true) or the observer stops it
 // (false). Without a master, or without a round, it is over at once.
 bool RunRound(Observer &observer);

@@ -1,0 +1,85 @@
+#include "sh2run/debug/history.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sh2run {
+namespace {
+
+// The bytes a snapshot keeps besides its pages.
+constexpr uint64_t kSnapshotOverhead = 2 * 8192;
+
+}  // namespace
+
+History::History(const sh2host::HostMemory &memory, uint64_t memoryLimit) : memory_(memory), limit_(memoryLimit) {}
+
+void History::Record(uint64_t time, const HostState &host) {
+    while (!snapshots_.empty() && snapshots_.back().time >= time) {
+        used_ -= snapshots_.back().bytes;
+        snapshots_.pop_back();
+    }
+    Snapshot snapshot;
+    snapshot.time = time;
+    snapshot.library = std::make_shared<sh2debug::LibraryState>();
+    sh2debug::SaveLibraryState(*snapshot.library);
+    snapshot.host = host;
+    snapshot.bytes = kSnapshotOverhead;
+    const Snapshot *previous = snapshots_.empty() ? nullptr : &snapshots_.back();
+    size_t index = 0;
+    for (int block = 0; block < 3; ++block) {
+        for (uint32_t offset = 0; offset < sh2host::kBlockSizes[block]; offset += kPageSize, ++index) {
+            const uint8_t *bytes = memory_.Bytes(block) + offset;
+            if (previous != nullptr && std::memcmp(previous->pages[index]->data(), bytes, kPageSize) == 0) {
+                snapshot.pages.push_back(previous->pages[index]);
+                continue;
+            }
+            auto page = std::make_shared<Page>();
+            std::memcpy(page->data(), bytes, kPageSize);
+            snapshot.pages.push_back(std::move(page));
+            snapshot.bytes += kPageSize;
+        }
+    }
+    used_ += snapshot.bytes;
+    snapshots_.push_back(std::move(snapshot));
+    while (used_ > limit_ && snapshots_.size() > 1) DropOldest();
+}
+
+void History::DropOldest() {
+    const Snapshot &oldest = snapshots_.front();
+    Snapshot &next = snapshots_[1];
+    // Pages the next snapshot shares with the oldest stay alive: they are the
+    // next one's to account for now.
+    uint64_t inherited = 0;
+    for (size_t i = 0; i < next.pages.size(); ++i) {
+        if (next.pages[i] == oldest.pages[i]) inherited += kPageSize;
+    }
+    next.bytes += inherited;
+    used_ -= oldest.bytes - inherited;
+    snapshots_.pop_front();
+}
+
+bool History::RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &host,
+                                sh2host::HostMemory &memory) const {
+    auto after = std::upper_bound(snapshots_.begin(), snapshots_.end(), time,
+                                  [](uint64_t value, const Snapshot &snapshot) { return value < snapshot.time; });
+    if (after == snapshots_.begin()) return false;
+    const Snapshot &snapshot = *std::prev(after);
+    sh2debug::RestoreLibraryState(*snapshot.library);
+    host = snapshot.host;
+    size_t index = 0;
+    for (int block = 0; block < 3; ++block) {
+        for (uint32_t offset = 0; offset < sh2host::kBlockSizes[block]; offset += kPageSize, ++index) {
+            std::memcpy(memory.Bytes(block) + offset, snapshot.pages[index]->data(), kPageSize);
+        }
+    }
+    restored = snapshot.time;
+    return true;
+}
+
+std::vector<uint64_t> History::Times() const {
+    std::vector<uint64_t> times;
+    for (const Snapshot &snapshot : snapshots_) times.push_back(snapshot.time);
+    return times;
+}
+
+}  // namespace sh2run

@@ -1,0 +1,69 @@
+// The recorded past of a debugged run: snapshots of the whole machine taken
+// as it runs, from which any earlier moment is reached again by running
+// forward exactly (the machine is deterministic: what it does depends only on
+// its state and on the slice count, which the snapshot holds too).
+//
+// A snapshot holds the library's state (both processors and the round under
+// way), the host's three memory blocks, the ports and the slice schedule.
+// Memory pages that did not change since the previous snapshot are shared
+// with it. The history keeps to a memory bound by dropping its oldest
+// snapshots first; the oldest one left is the start of the history.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "debug/sh2_debug.h"
+#include "host_machine/host_memory.h"
+
+namespace sh2run {
+
+// What the host adds to the library's state: its ports and the schedule's
+// counters.
+struct HostState {
+    sh2host::PortState ports;
+    uint64_t rounds = 0;
+    uint64_t cycles = 0;
+};
+
+class History {
+public:
+    // `memoryLimit` in bytes; the memory blocks are read from `memory`.
+    History(const sh2host::HostMemory &memory, uint64_t memoryLimit);
+
+    // Records the machine as it stands at `time`, dropping any snapshot at
+    // that time or later.
+    void Record(uint64_t time, const HostState &host);
+    // Puts the machine back as the latest snapshot at or before `time` had
+    // it; returns that snapshot's time (none: the history is empty, false).
+    bool RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &host, sh2host::HostMemory &memory) const;
+    // The times of the snapshots, oldest first.
+    std::vector<uint64_t> Times() const;
+    bool Empty() const { return snapshots_.empty(); }
+    uint64_t Start() const { return snapshots_.front().time; }
+    uint64_t Latest() const { return snapshots_.back().time; }
+    // What the snapshots hold in all.
+    uint64_t MemoryUsed() const { return used_; }
+    uint64_t memoryLimit() const { return limit_; }
+
+private:
+    static constexpr uint32_t kPageSize = 4096;
+    using Page = std::array<uint8_t, kPageSize>;
+    struct Snapshot {
+        uint64_t time = 0;
+        std::shared_ptr<sh2debug::LibraryState> library;
+        HostState host;
+        std::vector<std::shared_ptr<const Page>> pages;  // all three blocks in order
+        uint64_t bytes = 0;  // what this snapshot alone keeps alive
+    };
+    void DropOldest();
+    const sh2host::HostMemory &memory_;
+    uint64_t limit_;
+    uint64_t used_ = 0;
+    std::deque<Snapshot> snapshots_;
+};
+
+}  // namespace sh2run
