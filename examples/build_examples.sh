@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Rebuilds the committed SH-2 binaries of examples/ from their sources:
-# C through sh4-linux-gnu-gcc -m4-nofpu -mb -O2 -S, then every assembly file
+# C through sh4-linux-gnu-gcc -m4-nofpu -mb -O2 -g -S (DWARF for gdb and the
+# profile; -g leaves the code as it is), then every assembly file
 # through sh-elf-as --isa=sh2 -big (which refuses any instruction the SH-2
 # lacks) and sh-elf-ld -EB. Run from anywhere; writes examples/bin/.
 set -euo pipefail
@@ -11,7 +12,10 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
 
-cflags=(-m4-nofpu -mb -O2 -S -ffreestanding -fno-builtin -fno-pic -fno-pie
+# Source paths in the debugging information are relative to the checkout, so
+# that gdb finds the sources from its root (or with `directory`) wherever the
+# checkout is.
+cflags=(-m4-nofpu -mb -O2 -g -fdebug-prefix-map="$root"=. -S -ffreestanding -fno-builtin -fno-pic -fno-pie
         -fno-tree-loop-distribute-patterns -fno-stack-protector -fno-asynchronous-unwind-tables
         -Wall -Wextra -Werror)
 assemble() { sh-elf-as --isa=sh2 -big -I "$examples" -o "$2" "$1"; }
@@ -38,6 +42,7 @@ build_c sort
 build_c onchip_ram
 build_c divu_dma
 build_c timer_irq timer_isr.s
+build_c primes
 
 # The assembly check programs (they include report.inc).
 for name in selftest trap_rte sleep_exception irq_entry nested_slots; do

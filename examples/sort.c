@@ -38,16 +38,24 @@ static void quicksort(unsigned *a, int low, int high) {
     }
 }
 
+/* A position-weighted checksum of the values, kept out of line as a
+ * function to step into. */
+static __attribute__((noinline)) unsigned checksum_of(const unsigned *values, int count) {
+    unsigned checksum = 0;
+    for (int i = 0; i < count; ++i) checksum = checksum * 16777619u + values[i] * (unsigned)(i + 1);
+    return checksum;
+}
+
 int main(void) {
     unsigned *values = VALUES;
     unsigned state = 2024;
     for (int i = 0; i < COUNT; ++i) values[i] = next_random(&state) * 65536u + next_random(&state);
     quicksort(values, 0, COUNT - 1);
-    unsigned ordered = 1, checksum = 0;
-    for (int i = 0; i < COUNT; ++i) {
-        if (i > 0 && values[i - 1] > values[i]) ordered = 0;
-        checksum = checksum * 16777619u + values[i] * (unsigned)(i + 1);
+    unsigned ordered = 1;
+    for (int i = 1; i < COUNT; ++i) {
+        if (values[i - 1] > values[i]) ordered = 0;
     }
+    const unsigned checksum = checksum_of(values, COUNT);
     put_string(ordered ? "sorted " : "NOT sorted ");
     put_unsigned(COUNT);
     put_string(" values, checksum 0x");
