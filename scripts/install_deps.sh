@@ -9,7 +9,7 @@ packages=(
   binutils-sh-elf gcc-sh4-linux-gnu qemu-user
   g++-mingw-w64-i686
   clang libclang-rt-14-dev
-  gdb-multiarch
+  gdb-multiarch valgrind libdw-dev pkg-config
   xvfb xfonts-base x11-apps x11-utils xdotool imagemagick libsdl2-2.0-0
 )
 

@@ -137,6 +137,16 @@ const std::vector<OptionSpec> &OptionTable() {
          }},
         {"--profile", nullptr, "at exit, print cycles and instructions per function to stderr",
          [](const char *, Options &o, std::string &) { return o.profile = true; }},
+        {"--profile-out", "FILE",
+         "at exit, write the profile per source line and function, with the calls, in callgrind's format",
+         [](const char *file, Options &o, std::string &error) {
+             if (*file == '\0') {
+                 error = "option --profile-out needs a file name";
+                 return false;
+             }
+             o.profileOut = file;
+             return true;
+         }},
         {"--verbose", nullptr, "show which plug-in is loaded and its messages",
          [](const char *, Options &o, std::string &) { return o.verbose = true; }},
         {"--help", nullptr, "print this text",
@@ -211,8 +221,8 @@ bool ParseCommandLine(int argc, const char *const *argv, Options &options, std::
         error = "no program given";
         return false;
     }
-    if (options.gdbPort && (options.profile || !options.traceFile.empty())) {
-        error = "--gdb cannot be combined with --trace or --profile";
+    if (options.gdbPort && (options.profile || !options.traceFile.empty() || !options.profileOut.empty())) {
+        error = "--gdb cannot be combined with --trace, --profile or --profile-out";
         return false;
     }
     return true;

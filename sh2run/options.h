@@ -45,11 +45,12 @@ struct Options {
     uint64_t historyMemory = kDefaultHistoryMiB << 20;  // bytes
     std::string traceFile;
     bool profile = false;
+    std::string profileOut;  // --profile-out: callgrind's format
     bool help = false;
 
     // Whether the run needs the library linked into sh2run (the debugging
     // modes) rather than the plug-in.
-    bool Debugging() const { return gdbPort.has_value() || profile || !traceFile.empty(); }
+    bool Debugging() const { return gdbPort.has_value() || profile || !traceFile.empty() || !profileOut.empty(); }
 };
 
 // A number in decimal or, after 0x or 0X, in hexadecimal: digits only.

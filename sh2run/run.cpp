@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "host_machine/host_memory.h"
+#include "sh2run/debug/callgrind.h"
 #include "sh2run/debug/profile.h"
 #include "sh2run/debug/trace.h"
 
@@ -32,22 +33,27 @@ bool RunSliceUntilExit(const sh2host::Plugin &plugin, int32_t budget, int32_t &c
     return true;
 }
 
-// --trace and --profile: every instruction and every idle stretch.
+// --trace, --profile and --profile-out: every instruction and every idle
+// stretch.
 class RecordingWatch : public ExitWatch {
 public:
-    RecordingWatch(TraceWriter *trace, Profiler *profiler) : trace_(trace), profiler_(profiler) {}
+    RecordingWatch(TraceWriter *trace, Profiler *profiler, CallgrindProfile *callgrind)
+        : trace_(trace), profiler_(profiler), callgrind_(callgrind) {}
     void AfterInstruction(const sh2debug::Instruction &instruction) override {
         if (trace_ != nullptr) trace_->Write(instruction);
         if (profiler_ != nullptr) profiler_->Add(instruction);
+        if (callgrind_ != nullptr) callgrind_->Add(instruction);
     }
     bool AfterService(sh2debug::Processor processor, int32_t, int32_t idleCycles) override {
         if (profiler_ != nullptr) profiler_->AddIdle(processor, idleCycles);
+        if (callgrind_ != nullptr) callgrind_->AddIdle(processor, idleCycles);
         return true;
     }
 
 private:
     TraceWriter *trace_;
     Profiler *profiler_;
+    CallgrindProfile *callgrind_;
 };
 
 }  // namespace
@@ -127,12 +133,15 @@ RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, cons
     }
     std::optional<Profiler> profiler;
     if (options.profile) profiler.emplace(image.functions);
-    RecordingWatch watch(trace ? &*trace : nullptr, profiler ? &*profiler : nullptr);
+    std::optional<CallgrindProfile> callgrind;
+    if (!options.profileOut.empty()) callgrind.emplace(options.program, image.functions);
+    RecordingWatch watch(trace ? &*trace : nullptr, profiler ? &*profiler : nullptr, callgrind ? &*callgrind : nullptr);
     RoundSchedule schedule(options, linked.MasterSH2InterruptRequest);
     result = RunRounds(schedule, [&](int32_t budget) { return RunObservedRound(watch, budget); });
     std::fflush(stdout);
     std::string error;
     if (trace && !trace->Close(error)) result.outputErrors.push_back(error);
+    if (callgrind && !callgrind->Write(options.profileOut, error)) result.outputErrors.push_back(error);
     if (profiler) {
         for (const sh2debug::Processor processor : sh2debug::kProcessors) {
             if (processor == sh2debug::Processor::Master || profiler->Ran(processor)) profiler->Print(stderr, processor);

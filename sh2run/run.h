@@ -100,7 +100,8 @@ public:
 
 // The plain run: the plug-in, rounds of --slice cycles.
 RunResult RunPlain(const Options &options, const sh2host::Plugin &plugin);
-// --trace and --profile: the linked library under an observer.
+// --trace, --profile and --profile-out: the linked library under an
+// observer.
 RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, const sh2host::LoadedImage &image);
 
 // The one end of every run: checks that the program's output reached

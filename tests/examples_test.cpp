@@ -27,7 +27,7 @@ TEST_P(CompiledProgram, PrintsWhatTheNativeBuildPrints) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, CompiledProgram,
-                         ::testing::Values("crc32", "fib", "sort", "onchip_ram", "divu_dma", "timer_irq"));
+                         ::testing::Values("crc32", "fib", "sort", "onchip_ram", "divu_dma", "timer_irq", "primes"));
 
 TEST(AssembledProgram, SelfTestPasses) {
     const CommandResult run = RunCommand(kRunner + " " + Elf("selftest"));

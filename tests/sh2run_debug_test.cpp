@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -24,6 +25,9 @@
 #include "command_runner.h"
 #include "host_machine/host_memory.h"
 #include "host_machine/program_image.h"
+#include "debug/sh2_debug.h"
+#include "plugin/plugin_state.h"
+#include "sh2run/debug/history.h"
 #include "sh2run/debug/machine_target.h"
 #include "sh2run/machine.h"
 #include "sh2run/debug/profile.h"
@@ -259,6 +263,104 @@ TEST_F(CrcPackets, StopsInsideSlicesChangeNothingOfTheRun) {
     const CommandResult run = RunCommand(kRunner + " --profile --stats " + Elf("crc32"));
     EXPECT_NE(run.errors.find("emulated cycles: " + std::to_string(target_.MasterCycles()) + "\n"), std::string::npos)
         << run.errors;
+}
+
+// Runs rounds of the linked library until `instructions` have run, stopping
+// the round there (mid-slice).
+class InstructionBudget : public sh2debug::Observer {
+public:
+    explicit InstructionBudget(uint64_t instructions) : left_(instructions) {}
+    bool BeforeInstruction(sh2debug::Processor, uint32_t) override { return left_ > 0; }
+    void AfterInstruction(const sh2debug::Instruction &) override { --left_; }
+    bool BeforeService(sh2debug::Processor) override { return true; }
+    bool AfterService(sh2debug::Processor, int32_t, int32_t) override { return true; }
+    void Run() {
+        while (left_ > 0) {
+            if (!sh2debug::RoundUnderWay()) sh2debug::StartRound(10000);
+            sh2debug::RunRound(*this);
+        }
+    }
+
+private:
+    uint64_t left_;
+};
+
+// The library's state comes back whole, mid-round included: every byte of
+// both cores, the flags and the round.
+TEST_F(GdbPackets, TheLibrarysStateComesBackWhole) {
+    Start(Elf("crc32"), std::nullopt, 0x0600404c);
+    InstructionBudget(123457).Run();
+    sh2debug::LibraryState state;
+    sh2debug::SaveLibraryState(state);
+    const std::vector<unsigned char> master = BytesOf(*sh2::MasterCore), slave = BytesOf(*sh2::SlaveCore);
+    const int32_t roundCycles = sh2debug::RoundMasterCycles();
+    InstructionBudget(300001).Run();
+    ASSERT_NE(BytesOf(*sh2::MasterCore), master);
+    sh2debug::RestoreLibraryState(state);
+    EXPECT_EQ(BytesOf(*sh2::MasterCore), master);
+    EXPECT_EQ(BytesOf(*sh2::SlaveCore), slave);
+    EXPECT_TRUE(sh2debug::RoundUnderWay());
+    EXPECT_EQ(sh2debug::RoundMasterCycles(), roundCycles);
+}
+
+// The on-chip accesses of instructions reach the watch, the debugger's own
+// do not.
+TEST_F(GdbPackets, OnChipAccessesOfInstructionsReachTheWatch) {
+    StartAssembled(R"(
+start:  mov.l   ram, r1
+        mov     #0x5a, r0
+        mov.b   r0, @-r1        ! a byte to on-chip RAM at 0xc0000fff
+        mov.l   tier, r2
+        mov.b   @r2, r3         ! a byte of TIER
+        bra     start
+        nop
+        .align  2
+ram:    .long   0xc0001000
+tier:   .long   0xfffffe10
+)");
+    static std::vector<std::string> seen;
+    seen.clear();
+    sh2debug::WatchOnChipAccesses([](sh2debug::Processor processor, uint32_t address, uint32_t value, uint8_t size,
+                                     bool write) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%s %c%u %08x=%x", sh2debug::ProcessorName(processor), write ? 'W' : 'R',
+                      static_cast<unsigned>(size), static_cast<unsigned>(address), static_cast<unsigned>(value));
+        seen.emplace_back(text);
+    });
+    InstructionBudget(6).Run();
+    uint8_t byte = 0;
+    sh2debug::ReadMemory(sh2debug::Processor::Master, 0xC0000FFF, &byte, 1);
+    sh2debug::WatchOnChipAccesses(nullptr);
+    EXPECT_EQ(seen, (std::vector<std::string>{"master W1 c0000fff=5a", "master R1 fffffe10=1"}));
+    EXPECT_EQ(byte, 0x5A);
+}
+
+// The history keeps to its memory bound by dropping its oldest snapshots;
+// the ones it keeps give back their moment's memory exactly.
+TEST_F(GdbPackets, TheHistoryKeepsToItsBoundAndDropsTheOldestFirst) {
+    const uint64_t limit = uint64_t{4} << 20;
+    History history(machine_.Memory(), limit);
+    for (uint32_t time = 0; time < 64; ++time) {
+        machine_.SetLong(0x06000000 + time * 4096, time);  // one page changes each time
+        history.Record(time * 100, HostState{});
+        EXPECT_LE(history.MemoryUsed(), limit) << time;
+    }
+    EXPECT_GT(history.Start(), 0u);
+    EXPECT_EQ(history.Latest(), 6300u);
+    // The oldest snapshot kept holds all 896 pages, each later one its one
+    // new page, and each 16 KiB of its own.
+    const uint64_t kept = history.Times().size();
+    EXPECT_EQ(history.MemoryUsed(), (896 + kept - 1) * 4096 + kept * 16384);
+    uint64_t restored = 0;
+    HostState host;
+    EXPECT_FALSE(history.RestoreAtOrBefore(history.Start() - 1, restored, host, machine_.Memory()));
+    for (const uint64_t time : history.Times()) {
+        ASSERT_TRUE(history.RestoreAtOrBefore(time + 50, restored, host, machine_.Memory()));
+        EXPECT_EQ(restored, time);
+        const uint32_t index = static_cast<uint32_t>(time / 100);
+        EXPECT_EQ(machine_.Long(0x06000000 + index * 4096), index);
+        EXPECT_EQ(machine_.Long(0x06000000 + (index + 1) * 4096), 0u) << "a page from later on";
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -552,6 +654,54 @@ TEST(Sh2runProfile, EveryAddressFindsTheInnermostFunctionHoldingIt) {
                  {0x0617FFFF, 0},                   {0x06180000, FunctionMap::kNone}, {0xFFFFFF00, 3},
                  {0xFFFFFFFF, 3},                   {0, FunctionMap::kNone}};
     for (const auto &c : cases) EXPECT_EQ(map.Find(c.address), c.function) << std::hex << c.address;
+}
+
+// The callgrind profile: callgrind_annotate reads it, its totals are the
+// run's cycles, the inner loop's line is the most expensive one, and main's
+// calls carry crc32's cycles inclusively.
+TEST(Sh2runProfile, CallgrindAnnotateReadsTheProfile) {
+    if (std::system("command -v callgrind_annotate >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "callgrind_annotate (Debian's valgrind) is not installed";
+    }
+    char directory[4096];
+    ASSERT_NE(getcwd(directory, sizeof directory), nullptr);
+    const std::string profile = std::string(directory) + "/" + Scratch("crc32.callgrind");
+    const CommandResult run = RunCommand(kRunner + " --profile-out " + profile + " --stats " + Elf("crc32"));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    std::smatch stats;
+    ASSERT_TRUE(std::regex_search(run.errors, stats, std::regex("emulated cycles: ([0-9]+)\n"))) << run.errors;
+    const CommandResult annotate =
+        RunCommand("sh -c 'cd " SH2_EXAMPLES_DIR "/.. && callgrind_annotate --auto=yes " + profile + "'");
+    const CommandResult inclusive = RunCommand("callgrind_annotate --inclusive=yes " + profile);
+    std::remove(profile.c_str());
+    auto number = [](std::string text) {
+        text.erase(std::remove(text.begin(), text.end(), ','), text.end());
+        return text;
+    };
+    std::smatch totals;
+    ASSERT_TRUE(std::regex_search(annotate.output, totals, std::regex("([0-9,]+) \\(100\\.0%\\) +[0-9,]+ \\(100\\.0%\\)  PROGRAM TOTALS")))
+        << annotate.output << annotate.errors;
+    EXPECT_EQ(number(totals[1]), stats[1].str());
+    // The annotated source lines: the costliest is the bit loop.
+    const std::regex line(" *([0-9,]+) \\( *[0-9.]+%\\) +[0-9,]+ \\( *[0-9.]+%\\)  (.*)");
+    std::istringstream lines(annotate.output);
+    uint64_t most = 0;
+    std::string costliest;
+    for (std::string text; std::getline(lines, text);) {
+        std::smatch m;
+        const bool summary = text.find("PROGRAM TOTALS") != std::string::npos ||
+                             text.find("events annotated") != std::string::npos || text.find(".c:") != std::string::npos ||
+                             text.find(".h:") != std::string::npos;
+        if (!summary && std::regex_match(text, m, line) && std::stoull(number(m[1])) > most) {
+            most = std::stoull(number(m[1]));
+            costliest = m[2];
+        }
+    }
+    EXPECT_NE(costliest.find("for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1)"), std::string::npos) << costliest;
+    std::smatch mainRow, crcRow;
+    ASSERT_TRUE(std::regex_search(inclusive.output, mainRow, std::regex("([0-9,]+) \\([ 0-9.]+%\\) +[0-9,]+ \\([ 0-9.]+%\\)  \\./examples/crc32\\.c:main")));
+    ASSERT_TRUE(std::regex_search(inclusive.output, crcRow, std::regex("([0-9,]+) \\([ 0-9.]+%\\) +[0-9,]+ \\([ 0-9.]+%\\)  \\./examples/crc32\\.c:crc32")));
+    EXPECT_GT(std::stoull(number(mainRow[1])), std::stoull(number(crcRow[1])));
 }
 
 }  // namespace

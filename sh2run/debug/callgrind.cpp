@@ -1,0 +1,206 @@
+#include "sh2run/debug/callgrind.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#if defined(SH2RUN_DWARF)
+#include <elfutils/libdwfl.h>
+#endif
+
+namespace sh2run {
+
+// ---------------------------------------------------------------------------
+// Source lines through libdwfl, the file read offline.
+
+#if defined(SH2RUN_DWARF)
+struct SourceLines::Reader {
+    Dwfl *dwfl = nullptr;
+    Dwfl_Module *module = nullptr;
+    ~Reader() {
+        if (dwfl != nullptr) dwfl_end(dwfl);
+    }
+};
+
+SourceLines::SourceLines(const std::string &elfPath) : reader_(std::make_unique<Reader>()) {
+    static const Dwfl_Callbacks callbacks = {
+        .find_elf = dwfl_build_id_find_elf,
+        .find_debuginfo = dwfl_standard_find_debuginfo,
+        .section_address = dwfl_offline_section_address,
+        .debuginfo_path = nullptr,
+    };
+    reader_->dwfl = dwfl_begin(&callbacks);
+    if (reader_->dwfl == nullptr) return;
+    reader_->module = dwfl_report_offline(reader_->dwfl, "", elfPath.c_str(), -1);
+    dwfl_report_end(reader_->dwfl, nullptr, nullptr);
+}
+
+bool SourceLines::HasLines() const { return reader_->module != nullptr; }
+
+SourceLines::Place SourceLines::At(uint32_t address) const {
+    if (reader_->module == nullptr) return {"???", 0};
+    Dwfl_Line *line = dwfl_module_getsrc(reader_->module, address);
+    int number = 0;
+    const char *file = line != nullptr ? dwfl_lineinfo(line, nullptr, &number, nullptr, nullptr, nullptr) : nullptr;
+    if (file == nullptr) return {"???", 0};
+    return {file, number};
+}
+#else
+struct SourceLines::Reader {};
+SourceLines::SourceLines(const std::string &) {}
+bool SourceLines::HasLines() const { return false; }
+SourceLines::Place SourceLines::At(uint32_t) const { return {"???", 0}; }
+#endif
+
+SourceLines::~SourceLines() = default;
+
+// ---------------------------------------------------------------------------
+// The profile.
+
+CallgrindProfile::CallgrindProfile(std::string program, std::vector<sh2host::FunctionSymbol> functions)
+    : program_(std::move(program)), functions_(std::move(functions)), map_(functions_), lines_(program_) {}
+
+CallgrindProfile::Position CallgrindProfile::PositionOf(uint32_t address) {
+    const auto known = positions_.find(address);
+    if (known != positions_.end()) return known->second;
+    const size_t function = map_.Find(address);
+    SourceLines::Place place = lines_.At(address);
+    const auto key = std::make_pair(place.file, place.line);
+    auto index = placeIndex_.find(key);
+    if (index == placeIndex_.end()) {
+        index = placeIndex_.emplace(key, places_.size()).first;
+        places_.push_back(std::move(place));
+    }
+    const Position position{function == FunctionMap::kNone ? functions_.size() : function, index->second};
+    positions_.emplace(address, position);
+    return position;
+}
+
+void CallgrindProfile::Spend(Processor &processor, const Position &position, int32_t cycles) {
+    const Cost cost{static_cast<uint64_t>(cycles > 0 ? cycles : 0), 1};
+    processor.self[position].Add(cost);
+    processor.total.Add(cost);
+}
+
+void CallgrindProfile::Add(const sh2debug::Instruction &instruction) {
+    Processor &processor = processors_[sh2debug::IndexOf(instruction.processor)];
+    const Position here = PositionOf(instruction.pc);
+    const int32_t branchEnd = instruction.ranDelaySlot ? instruction.slotStartCycles : instruction.endCycles;
+    Spend(processor, here, branchEnd - instruction.startCycles);
+    if (instruction.ranDelaySlot) Spend(processor, PositionOf(instruction.pc + 2), instruction.endCycles - branchEnd);
+
+    const sh2debug::Flow flow = sh2debug::DescribeInstruction(instruction.opcode).flow;
+    if (flow == sh2debug::Flow::Call) {
+        processor.stack.push_back({here, PositionOf(instruction.nextPc), instruction.pc + 4, processor.total});
+    } else if (flow == sh2debug::Flow::Return) {
+        // Back to a call on the stack: the calls above it never returned.
+        for (size_t depth = processor.stack.size(); depth-- > 0;) {
+            if (processor.stack[depth].returnAddress != instruction.nextPc) continue;
+            const Frame frame = processor.stack[depth];
+            processor.stack.resize(depth);
+            Call &call = processor.calls[{frame.caller, frame.callee}];
+            ++call.count;
+            call.inclusive.cycles += processor.total.cycles - frame.start.cycles;
+            call.inclusive.instructions += processor.total.instructions - frame.start.instructions;
+            break;
+        }
+    }
+}
+
+void CallgrindProfile::AddIdle(sh2debug::Processor processor, int32_t cycles) {
+    if (cycles <= 0) return;
+    const auto key = std::make_pair(std::string("???"), 0);
+    auto index = placeIndex_.find(key);
+    if (index == placeIndex_.end()) {
+        index = placeIndex_.emplace(key, places_.size()).first;
+        places_.push_back({"???", 0});
+    }
+    Processor &p = processors_[sh2debug::IndexOf(processor)];
+    const Cost cost{static_cast<uint64_t>(cycles), 0};
+    p.self[Position{functions_.size() + 1, index->second}].Add(cost);
+    p.total.Add(cost);
+}
+
+namespace {
+
+// Callgrind's name compression: "(id) name" the first time, "(id)" after.
+class Names {
+public:
+    std::string operator()(const std::string &name) {
+        const auto known = ids_.find(name);
+        const bool first = known == ids_.end();
+        const size_t id = first ? ids_.size() + 1 : known->second;
+        if (first) ids_.emplace(name, id);
+        char text[32];
+        std::snprintf(text, sizeof text, first ? "(%zu) " : "(%zu)", id);
+        return first ? std::string(text).append(name) : std::string(text);
+    }
+
+private:
+    std::map<std::string, size_t> ids_;
+};
+
+}  // namespace
+
+bool CallgrindProfile::WriteOne(const std::string &path, const Processor &processor, std::string &error) const {
+    FILE *out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) {
+        error = "cannot write the profile to " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    auto functionName = [&](size_t function) {
+        return function < functions_.size()    ? functions_[function].name
+               : function == functions_.size() ? std::string("(outside functions)")
+                                                : std::string("(stopped on an undefined opcode)");
+    };
+    Names files, names;
+    std::fprintf(out, "# callgrind format\nversion: 1\ncreator: sh2run\ncmd: %s\npositions: line\n", program_.c_str());
+    std::fprintf(out, "events: Cycles Instructions\n");
+    // Each function's places in the order of their files and lines.
+    std::vector<std::pair<Position, Cost>> entries(processor.self.begin(), processor.self.end());
+    std::stable_sort(entries.begin(), entries.end(), [&](const auto &a, const auto &b) {
+        const SourceLines::Place &x = places_[a.first.place], &y = places_[b.first.place];
+        return std::tie(a.first.function, x.file, x.line) < std::tie(b.first.function, y.file, y.line);
+    });
+    size_t function = SIZE_MAX;
+    std::string file;
+    for (const auto &[position, cost] : entries) {
+        const SourceLines::Place &place = places_[position.place];
+        if (position.function != function) {
+            function = position.function;
+            file = place.file;
+            std::fprintf(out, "\nfl=%s\nfn=%s\n", files(file).c_str(), names(functionName(function)).c_str());
+        } else if (place.file != file) {
+            file = place.file;
+            std::fprintf(out, "fi=%s\n", files(file).c_str());
+        }
+        std::fprintf(out, "%d %" PRIu64 " %" PRIu64 "\n", place.line, cost.cycles, cost.instructions);
+        // The calls made from this place, with their inclusive costs.
+        for (auto call = processor.calls.lower_bound({position, Position{0, 0}});
+             call != processor.calls.end() && !(position < call->first.first); ++call) {
+            const Position &callee = call->first.second;
+            const SourceLines::Place &target = places_[callee.place];
+            std::fprintf(out, "cfi=%s\ncfn=%s\ncalls=%" PRIu64 " %d\n%d %" PRIu64 " %" PRIu64 "\n",
+                         files(target.file).c_str(), names(functionName(callee.function)).c_str(), call->second.count,
+                         target.line, place.line, call->second.inclusive.cycles, call->second.inclusive.instructions);
+        }
+    }
+    std::fprintf(out, "\ntotals: %" PRIu64 " %" PRIu64 "\n", processor.total.cycles, processor.total.instructions);
+    const bool failed = std::ferror(out) != 0;
+    const int reason = errno;
+    if (std::fclose(out) != 0 || failed) {
+        error = "cannot write the profile to " + path + ": " + std::strerror(failed ? reason : errno);
+        return false;
+    }
+    return true;
+}
+
+bool CallgrindProfile::Write(const std::string &path, std::string &error) const {
+    if (!WriteOne(path, processors_[0], error)) return false;
+    const Processor &slave = processors_[1];
+    return slave.total.cycles == 0 && slave.total.instructions == 0 ? true : WriteOne(path + ".slave", slave, error);
+}
+
+}  // namespace sh2run

@@ -1,0 +1,102 @@
+// --profile-out FILE: the profile in callgrind's format, for
+// callgrind_annotate and KCachegrind. Events are the emulated cycles and the
+// instructions, exact, per source line (from the program's DWARF line table,
+// read with elfutils' libdw) within each function of the symbol table, with
+// the call edges of BSR, BSRF and JSR and their inclusive costs up to the
+// matching RTS. The master's profile goes to FILE, the slave's (when it ran)
+// to FILE.slave.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "debug/sh2_debug.h"
+#include "host_machine/program_image.h"
+#include "sh2run/debug/profile.h"
+
+namespace sh2run {
+
+// The source line of each instruction address, from an ELF file's DWARF
+// line table; lines are 0 and files "???" where it has none (or where this
+// build has no libdw).
+class SourceLines {
+public:
+    explicit SourceLines(const std::string &elfPath);
+    ~SourceLines();
+    SourceLines(const SourceLines &) = delete;
+    SourceLines &operator=(const SourceLines &) = delete;
+
+    struct Place {
+        std::string file;
+        int line = 0;
+    };
+    Place At(uint32_t address) const;
+    bool HasLines() const;
+
+private:
+    struct Reader;
+    std::unique_ptr<Reader> reader_;
+};
+
+class CallgrindProfile {
+public:
+    CallgrindProfile(std::string program, std::vector<sh2host::FunctionSymbol> functions);
+    void Add(const sh2debug::Instruction &instruction);
+    void AddIdle(sh2debug::Processor processor, int32_t cycles);
+    // Writes FILE (and FILE.slave); false, with `error` set, if one cannot be
+    // written.
+    bool Write(const std::string &path, std::string &error) const;
+
+private:
+    struct Cost {
+        uint64_t cycles = 0;
+        uint64_t instructions = 0;
+        void Add(const Cost &other) {
+            cycles += other.cycles;
+            instructions += other.instructions;
+        }
+    };
+    // Where costs go: a function (its index; one past the last for code
+    // outside every function, two past for idle time) and a place in the
+    // sources (an index into places_).
+    struct Position {
+        size_t function;
+        size_t place;
+        bool operator<(const Position &o) const { return std::tie(function, place) < std::tie(o.function, o.place); }
+    };
+    struct Call {
+        uint64_t count = 0;
+        Cost inclusive;
+    };
+    struct Frame {
+        Position caller;
+        Position callee;
+        uint32_t returnAddress;
+        Cost start;
+    };
+    struct Processor {
+        std::map<Position, Cost> self;
+        std::map<std::pair<Position, Position>, Call> calls;
+        std::vector<Frame> stack;
+        Cost total;
+    };
+    Position PositionOf(uint32_t address);
+    void Spend(Processor &processor, const Position &position, int32_t cycles);
+    bool WriteOne(const std::string &path, const Processor &processor, std::string &error) const;
+
+    std::string program_;
+    std::vector<sh2host::FunctionSymbol> functions_;
+    FunctionMap map_;
+    SourceLines lines_;
+    std::vector<SourceLines::Place> places_;
+    std::map<std::pair<std::string, int>, size_t> placeIndex_;
+    std::unordered_map<uint32_t, Position> positions_;  // by address, as met
+    Processor processors_[2];
+};
+
+}  // namespace sh2run
