@@ -54,6 +54,7 @@ RunResult RunMachine(const Options &options, const sh2host::Plugin &plugin, cons
 #if defined(SH2RUN_GDB)
         return RunUnderGdb(options, plugin, memory, error);
 #else
+        (void)memory;
         error = "--gdb is not available in this build";
         return {};
 #endif
