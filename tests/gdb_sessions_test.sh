@@ -69,13 +69,14 @@ run_gdb() {
 
 expect() { grep -qE -- "$2" "$work/$1.log" || fail "gdb's output ($1) lacks /$2/"; }
 
-# The exit status of the last sh2run started, once it has ended.
-sh2run_status() {
+# Waits for the last sh2run started to end and checks its exit status (in
+# this shell: only it may wait for its child).
+expect_status() {
+  local status=0
   for _ in $(seq 100); do
     if ! kill -0 "$pid" 2>/dev/null; then
-      local status=0
       wait "$pid" || status=$?
-      echo "$status"
+      [ "$status" -eq "$1" ] || fail "sh2run exited with $status, not $1"
       return
     fi
     sleep 0.1
@@ -124,7 +125,7 @@ GDB
   expect master '^after the step: pc=0x6004058$'
   expect master '^crc passed to put_hex: 0xb2288182$'
   expect master 'exited normally'
-  [ "$(sh2run_status)" -eq 0 ] || fail "sh2run did not exit with the program's status 0"
+  expect_status 0
   grep -q 'crc32("123456789") = 0xb2288182' "$work/master.out" || fail "the program did not print the changed CRC"
   ;;
 slave)
@@ -157,7 +158,7 @@ GDB
   expect slave "^master pc after the slave's step=$master_pc\$"
   expect slave '^Thread 1 hit Breakpoint 2, crc32 '
   expect slave 'killed'
-  [ "$(sh2run_status)" -eq 137 ] || fail "sh2run did not exit with 137 after a kill"
+  expect_status 137
   ;;
 source)
   start_sh2run source "$examples/sort.elf"
