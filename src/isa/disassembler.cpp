@@ -1,5 +1,5 @@
 // The disassembler: a decode row's mnemonic and operand form, with the
-// operand fields of the opcode filled in.
+// operand fields its bit pattern declares filled in from the opcode.
 #include "isa/disassembler.h"
 
 #include <cstdio>
@@ -18,19 +18,20 @@ void Append(std::string &text, const char *format, Values... values) {
     text += field;
 }
 
-// The access size a mnemonic's suffix names: .b 1, .w 2, .l (and MOVA) 4.
-uint32_t AccessSize(std::string_view mnemonic) {
-    if (mnemonic.ends_with(".b")) return 1;
-    if (mnemonic.ends_with(".w")) return 2;
-    return 4;
+// The value of one operand field of `opcode`, as the row's bit pattern
+// places it; signed fields are sign-extended from their width.
+uint32_t Field(const OpcodePattern &row, char letter, uint16_t opcode) {
+    const OperandField field = FieldOf(row.bits, letter);
+    return (opcode >> field.shift) & ((1u << field.width) - 1);
+}
+int32_t SignedField(const OpcodePattern &row, char letter, uint16_t opcode) {
+    const unsigned width = FieldOf(row.bits, letter).width;
+    const uint32_t value = Field(row, letter, opcode), sign = 1u << (width - 1);
+    return static_cast<int32_t>((value ^ sign) - sign);
 }
 
-std::string Operands(const OpcodePattern &pattern, uint16_t opcode, uint32_t address) {
-    const std::string_view form = pattern.operands;
-    const unsigned n = (opcode >> 8) & 0xF;
-    const unsigned m = (opcode >> 4) & 0xF;
-    const uint32_t size = AccessSize(pattern.mnemonic);
-    const bool shortDisplacement = form.find("Rm") != std::string_view::npos;
+std::string Operands(const OpcodePattern &row, uint16_t opcode, uint32_t address) {
+    const std::string_view form = row.operands;
     std::string text;
     for (size_t i = 0; i < form.size();) {
         const std::string_view rest = form.substr(i);
@@ -40,22 +41,23 @@ std::string Operands(const OpcodePattern &pattern, uint16_t opcode, uint32_t add
             return true;
         };
         if (take("Rn")) {
-            Append(text, "r%u", n);
+            Append(text, "r%u", static_cast<unsigned>(Field(row, 'n', opcode)));
         } else if (take("Rm")) {
-            Append(text, "r%u", m);
+            Append(text, "r%u", static_cast<unsigned>(Field(row, 'm', opcode)));
         } else if (take("#simm")) {
-            Append(text, "#%d", static_cast<int>(static_cast<int8_t>(opcode & 0xFF)));
+            Append(text, "#%d", static_cast<int>(SignedField(row, 'i', opcode)));
         } else if (take("#imm")) {
-            Append(text, "#%u", static_cast<unsigned>(opcode & 0xFF));
-        } else if (take("disp")) {
-            Append(text, "%u", static_cast<unsigned>((opcode & (shortDisplacement ? 0xFu : 0xFFu)) * size));
+            Append(text, "#%u", static_cast<unsigned>(Field(row, 'i', opcode)));
+        } else if (take("d*2") || take("d*4") || take("d")) {
+            const uint32_t scale = rest[0] == 'd' && rest.size() > 2 && rest[1] == '*' ? rest[2] - '0' : 1;
+            Append(text, "%u", static_cast<unsigned>(Field(row, 'd', opcode) * scale));
         } else if (take("label")) {
-            const int32_t displacement = pattern.mask == 0xF000 ? ((opcode & 0xFFF) ^ 0x800) - 0x800
-                                                                : static_cast<int8_t>(opcode & 0xFF);
-            Append(text, "0x%x", static_cast<unsigned>(address + 4 + static_cast<uint32_t>(displacement) * 2));
-        } else if (take("literal")) {
-            const uint32_t base = size == 4 ? address & ~3u : address;
-            Append(text, "0x%x", static_cast<unsigned>(base + 4 + (opcode & 0xFFu) * size));
+            const uint32_t target = address + 4 + static_cast<uint32_t>(SignedField(row, 'd', opcode)) * 2;
+            Append(text, "0x%x", static_cast<unsigned>(target));
+        } else if (take("literal*2") || take("literal*4")) {
+            const uint32_t scale = static_cast<uint32_t>(rest[8] - '0');
+            const uint32_t base = scale == 4 ? address & ~3u : address;
+            Append(text, "0x%x", static_cast<unsigned>(base + 4 + Field(row, 'd', opcode) * scale));
         } else {
             text += form[i++];
         }

@@ -99,7 +99,7 @@ inline constexpr auto kRowHandlers = MakeRowHandlers<Handler, Row>(std::make_ind
 
 // Every handler template of the instruction list, declared for every group's
 // source; each is defined (and instantiated) only in the source of its group.
-#define SH2_DECLARE_HANDLER(name, group, mask, match, mnemonic, operands, cycles, notTaken, flow, handler) \
+#define SH2_DECLARE_HANDLER(name, group, bits, mnemonic, operands, cycles, notTaken, flow, handler) \
     template <uint16_t Op, Instruction Row>                                                            \
     struct handler;
 SH2_INSTRUCTION_LIST(SH2_DECLARE_HANDLER)
@@ -129,20 +129,28 @@ GroupHandlers MultiplyHandlers();
 }  // namespace sh2::isa
 
 // Defines one handler template of the instruction list; the body that follows
-// is Run's, with `core` the core, `Op` the opcode, and kCycles and
-// kNotTakenCycles the costs of its row.
+// is the instruction's work, with `core` the core, `Op` the opcode, and
+// kCycles and kNotTakenCycles the costs of its row. A row whose flow is
+// sequential ends with the common end, PC + 2 and the row's cost; the
+// others set PC and add their cost in the body.
 #define SH2_HANDLER(Name)                                                            \
     template <uint16_t Op, Instruction Row>                                          \
     struct Name {                                                                    \
         static constexpr int32_t kCycles = PatternOf(Row).cycles;                    \
         static constexpr int32_t kNotTakenCycles = PatternOf(Row).notTakenCycles;    \
-        static void Run(SH2Core &core);                                              \
+        static void Body(SH2Core &core);                                             \
+        static void Run(SH2Core &core) {                                             \
+            Body(core);                                                              \
+            if constexpr (PatternOf(Row).flow == Flow::Sequential) {                 \
+                Advance(core, kCycles);                                              \
+            }                                                                        \
+        }                                                                            \
     };                                                                               \
     template <uint16_t Op, Instruction Row>                                          \
-    void Name<Op, Row>::Run(SH2Core &core)
+    void Name<Op, Row>::Body([[maybe_unused]] SH2Core &core)
 
 // Ends the source of one group: the handlers of its rows, for the table.
-#define SH2_GROUP_ROW(name, group, mask, match, mnemonic, operands, cycles, notTaken, flow, handler) \
+#define SH2_GROUP_ROW(name, group, bits, mnemonic, operands, cycles, notTaken, flow, handler) \
     HandlersIfInGroup<kThisGroup, handler, Instruction::name>(),
 #define SH2_DEFINE_GROUP_HANDLERS(Group)                                              \
     GroupHandlers Group##Handlers() {                                                \

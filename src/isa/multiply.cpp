@@ -18,24 +18,19 @@ int64_t SignedProduct32(uint32_t a, uint32_t b) {
 
 SH2_HANDLER(MultiplyLong) {
     core.MACL = core.R[N<Op>] * core.R[M<Op>];
-    Advance(core, kCycles);
 }
 SH2_HANDLER(MultiplySignedWord) {
     const int32_t product = int32_t{static_cast<int16_t>(core.R[N<Op>])} * static_cast<int16_t>(core.R[M<Op>]);
     core.MACL = static_cast<uint32_t>(product);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(MultiplyUnsignedWord) {
     core.MACL = (core.R[N<Op>] & 0xFFFFu) * (core.R[M<Op>] & 0xFFFFu);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(DoubleMultiplySigned) {
     SetMacValue(core, static_cast<uint64_t>(SignedProduct32(core.R[N<Op>], core.R[M<Op>])));
-    Advance(core, kCycles);
 }
 SH2_HANDLER(DoubleMultiplyUnsigned) {
     SetMacValue(core, uint64_t{core.R[N<Op>]} * core.R[M<Op>]);
-    Advance(core, kCycles);
 }
 
 // MAC.L: both longs are read from the addresses on entry (with n == m the same
@@ -61,7 +56,6 @@ SH2_HANDLER(MultiplyAccumulateLong) {
             SetMacValue(core, sum);
         }
     }
-    Advance(core, kCycles);
 }
 
 // MAC.W: Rn's word is read and Rn advanced before Rm's word is read, so with
@@ -86,18 +80,15 @@ SH2_HANDLER(MultiplyAccumulateWord) {
             core.MACL = result;
         }
     }
-    Advance(core, kCycles);
 }
 
 SH2_HANDLER(Divide0Signed) {
     const uint32_t q = core.R[N<Op>] >> 31;
     const uint32_t m = core.R[M<Op>] >> 31;
     core.SR = (core.SR & ~(kSrQ | kSrM | kSrT)) | (q << 8) | (m << 9) | (q ^ m);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(Divide0Unsigned) {
     core.SR &= ~(kSrQ | kSrM | kSrT);
-    Advance(core, kCycles);
 }
 
 // One step of non-restoring division of Rn by Rm.
@@ -121,7 +112,6 @@ SH2_HANDLER(Divide1) {
     core.R[N<Op>] = result;
     const uint32_t newQ = q ^ carry ^ m;
     core.SR = (core.SR & ~(kSrQ | kSrT)) | (newQ << 8) | (newQ == m ? kSrT : 0u);
-    Advance(core, kCycles);
 }
 
 

@@ -5,19 +5,16 @@
 
 namespace sh2::isa {
 
-SH2_HANDLER(Nop) { Advance(core, kCycles); }
+SH2_HANDLER(Nop) {}
 SH2_HANDLER(ClearT) {
     SetT(core, false);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(SetTBit) {
     SetT(core, true);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(ClearMac) {
     core.MACH = 0;
     core.MACL = 0;
-    Advance(core, kCycles);
 }
 // SLEEP does not advance PC: it runs again until the slice ends, and the
 // requested exception then returns to it.
@@ -70,35 +67,27 @@ void StorePreDecrement(SH2Core &core) {
 
 SH2_HANDLER(LoadControl) {
     LoadFromRegister<Op, true>(core);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(LoadSystem) {
     LoadFromRegister<Op, false>(core);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(LoadControlPostIncrement) {
     LoadPostIncrement<Op, true>(core);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(LoadSystemPostIncrement) {
     LoadPostIncrement<Op, false>(core);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(StoreControl) {
     core.R[N<Op>] = SelectedRegister<Op, true>(core);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(StoreSystem) {
     core.R[N<Op>] = SelectedRegister<Op, false>(core);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(StoreControlPreDecrement) {
     StorePreDecrement<Op, true>(core);
-    Advance(core, kCycles);
 }
 SH2_HANDLER(StoreSystemPreDecrement) {
     StorePreDecrement<Op, false>(core);
-    Advance(core, kCycles);
 }
 
 // TRAPA pushes SR and the address after it through the memory access layer
