@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "plugin/version.h"
 #include "host_machine/host_memory.h"
 #include "sh2_plugin.h"
 
@@ -162,7 +163,7 @@ private:
             ++c.warningBoxes;
         } else if (std::strcmp(caption, "About") == 0) {
             Check(flags == 0x40, "About box flags");
-            Check(std::strcmp(text, "SH2 interpreter plugin Ver 1.2") == 0, "About box text");
+            Check(std::strcmp(text, "SH2 interpreter plugin Ver " SH2_PLUGIN_VERSION) == 0, "About box text");
             ++c.aboutBoxes;
         } else {
             Fail("modal box with an unknown caption");
