@@ -303,19 +303,26 @@ TEST_F(GdbPackets, TheLibrarysStateComesBackWhole) {
     EXPECT_EQ(sh2debug::RoundMasterCycles(), roundCycles);
 }
 
-// The on-chip accesses of instructions reach the watch, the debugger's own
-// do not.
+// The on-chip accesses of instructions reach the watch, of every width in
+// both windows, the debugger's own do not.
 TEST_F(GdbPackets, OnChipAccessesOfInstructionsReachTheWatch) {
     StartAssembled(R"(
 start:  mov.l   ram, r1
         mov     #0x5a, r0
-        mov.b   r0, @-r1        ! a byte to on-chip RAM at 0xc0000fff
-        mov.l   tier, r2
-        mov.b   @r2, r3         ! a byte of TIER
+        mov.b   r0, @r1
+        mov.w   r0, @(2,r1)
+        mov.l   r0, @(4,r1)
+        mov.b   @r1, r2
+        mov.w   @r1, r3
+        mov.l   @r1, r4
+        mov.l   tier, r5
+        mov.b   @r5, r6
+        mov.w   @r5, r6
+        mov.l   @r5, r6
         bra     start
         nop
         .align  2
-ram:    .long   0xc0001000
+ram:    .long   0xc0000100
 tier:   .long   0xfffffe10
 )");
     static std::vector<std::string> seen;
@@ -327,11 +334,14 @@ tier:   .long   0xfffffe10
                       static_cast<unsigned>(size), static_cast<unsigned>(address), static_cast<unsigned>(value));
         seen.emplace_back(text);
     });
-    InstructionBudget(6).Run();
+    InstructionBudget(12).Run();
     uint8_t byte = 0;
-    sh2debug::ReadMemory(sh2debug::Processor::Master, 0xC0000FFF, &byte, 1);
+    sh2debug::ReadMemory(sh2debug::Processor::Master, 0xC0000100, &byte, 1);
     sh2debug::WatchOnChipAccesses(nullptr);
-    EXPECT_EQ(seen, (std::vector<std::string>{"master W1 c0000fff=5a", "master R1 fffffe10=1"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"master W1 c0000100=5a", "master W2 c0000102=5a", "master W4 c0000104=5a",
+                                              "master R1 c0000100=5a", "master R2 c0000100=5a00",
+                                              "master R4 c0000100=5a00005a", "master R1 fffffe10=1",
+                                              "master R2 fffffe10=100", "master R4 fffffe10=1000000"}));
     EXPECT_EQ(byte, 0x5A);
 }
 
