@@ -115,7 +115,7 @@ void WriteWordAt(uint32_t address, uint16_t value) {
         return;
     }
     WriteByteAt(address, static_cast<uint8_t>(value >> 8));
-    WriteByteAt(address + 1, value & 0xFF);
+    WriteByteAt(address + 1, static_cast<uint8_t>(value));
 }
 
 uint32_t ReadLongAt(uint32_t address) {

@@ -104,7 +104,7 @@ struct HostHooks {
 
 // The memory, ports and hooks the callbacks serve. The callbacks carry no
 // context, so there is one machine per process: UseMemory selects its memory.
-void UseMemory(HostMemory *memory);
+void UseMemory(HostMemory *selected);
 extern PortState ports;
 extern HostHooks hooks;
 // Whether the plug-in's messages are dropped (true) or printed to stderr.

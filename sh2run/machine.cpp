@@ -23,7 +23,7 @@ std::string DefaultPluginPath(const char *argv0) {
     const std::string self = argv0 ? argv0 : "";
     const size_t slash = self.find_last_of("/\\");
     if (slash != std::string::npos) {
-        const std::string beside = self.substr(0, slash + 1) + name;
+        std::string beside = self.substr(0, slash + 1) + name;
         if (FileExists(beside)) return beside;
     }
 #if !defined(_WIN32)

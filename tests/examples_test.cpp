@@ -57,8 +57,8 @@ INSTANTIATE_TEST_SUITE_P(Examples, AssembledCheckProgram,
                          ::testing::Values(CheckProgram{"trap_rte", ""}, CheckProgram{"sleep_exception", ""},
                                            CheckProgram{"irq_entry", "--irq 80,6,2"},
                                            CheckProgram{"nested_slots", ""}),
-                         [](const ::testing::TestParamInfo<CheckProgram> &info) {
-                             return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<CheckProgram> &test) {
+                             return std::string(test.param.name);
                          });
 
 TEST(AssembledProgram, KnownCrcOfTheCheckString) {

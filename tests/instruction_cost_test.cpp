@@ -240,12 +240,12 @@ TEST_P(InstructionCost, OneCycleSliceReturnsTheCost) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, InstructionCost, ::testing::ValuesIn(kCosts),
-                         [](const ::testing::TestParamInfo<Cost> &info) {
+                         [](const ::testing::TestParamInfo<Cost> &test) {
                              std::string name;
-                             for (const char ch : std::string(info.param.text)) {
+                             for (const char ch : std::string(test.param.text)) {
                                  name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
                              }
-                             return name + "_" + std::to_string(info.index);
+                             return name + "_" + std::to_string(test.index);
                          });
 
 TEST(InstructionCostTable, CoversEveryDecodeRow) {

@@ -353,6 +353,6 @@ TEST_P(QemuDiff, FinalStateMatchesQemu) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Groups, QemuDiff, ::testing::ValuesIn(kGroups),
-                         [](const ::testing::TestParamInfo<CaseGroup> &info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<CaseGroup> &test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -51,7 +51,7 @@ protected:
     // Every register pointing at plain host memory, so that no store of the
     // instruction under test reaches an on-chip register.
     void CalmRegisters(uint32_t sr) {
-        for (int i = 0; i < 15; ++i) core->R[i] = 0x00002000u + 0x100u * i;
+        for (uint32_t i = 0; i < 15; ++i) core->R[i] = 0x00002000u + 0x100u * i;
         core->R[15] = 0x0007F000;
         core->SR = sr;
         core->GBR = 0x00003000;

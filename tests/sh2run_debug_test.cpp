@@ -551,7 +551,9 @@ TEST(Sh2runTrace, EveryLineMatchesObjdumpAndDelaySlotsHaveTheirOwnLine) {
         std::string l(line.data());
         if (!l.empty() && l.back() == '\n') l.pop_back();
         std::smatch m;
-        if (std::regex_match(l, m, row)) objdump[std::stoul(m[1], nullptr, 16)] = {m[2].str() + m[3].str(), m[4]};
+        if (std::regex_match(l, m, row)) {
+            objdump[static_cast<uint32_t>(std::stoul(m[1], nullptr, 16))] = {m[2].str() + m[3].str(), m[4]};
+        }
     }
     pclose(pipe);
     std::remove(text.c_str());

@@ -189,8 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedProgram{"raw in on-chip RAM", "--raw 0xC0000000", "lie in on-chip RAM"},
                       RefusedProgram{"missing plug-in", "--raw 0x06004000 --plugin /nonexistent/plugin.so",
                                      "cannot load the plug-in"}),
-    [](const ::testing::TestParamInfo<RefusedProgram> &info) {
-        std::string name = info.param.name;
+    [](const ::testing::TestParamInfo<RefusedProgram> &test) {
+        std::string name = test.param.name;
         for (char &c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         return name;
     });
@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionCase{"--gdb 0 --profile", "cannot be combined"},
                       OptionCase{"--irq 0x40,1,0x10", nullptr}, OptionCase{"--slice 0x10", nullptr},
                       OptionCase{"--slice 010 --max-cycles 0XFFFF", nullptr}),
-    [](const ::testing::TestParamInfo<OptionCase> &info) { return "case" + std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<OptionCase> &test) { return "case" + std::to_string(test.index); });
 
 // ---------------------------------------------------------------------------
 // How a run ends.

@@ -60,7 +60,7 @@ protected:
         const uint8_t tocr = sh2::BusReadByte(*core, kTocr);
         const uint16_t values[] = {a, b};
         for (int i = 0; i < 2; ++i) {
-            sh2::BusWriteByte(*core, kTocr, i == 1 ? (tocr | 0x10) : (tocr & ~0x10));
+            sh2::BusWriteByte(*core, kTocr, static_cast<uint8_t>(i == 1 ? (tocr | 0x10) : (tocr & ~0x10)));
             sh2::BusWriteByte(*core, kOcrHigh, static_cast<uint8_t>(values[i] >> 8));
             sh2::BusWriteByte(*core, kOcrLow, static_cast<uint8_t>(values[i]));
         }

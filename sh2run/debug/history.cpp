@@ -7,7 +7,7 @@ namespace sh2run {
 namespace {
 
 // The bytes a snapshot keeps besides its pages.
-constexpr uint64_t kSnapshotOverhead = 2 * 8192;
+constexpr uint64_t kSnapshotOverhead = uint64_t{2} * 8192;
 
 }  // namespace
 

@@ -130,7 +130,7 @@ public:
             sh2debug::WatchOnChipAccesses(OnChipAccessSeen);
         }
     }
-    ~Watch() {
+    ~Watch() override {
         tap.listener = nullptr;
         sh2debug::WatchOnChipAccesses(nullptr);
     }

@@ -134,7 +134,7 @@ private:
     std::string HandleResume(char command, std::string_view rest, const InterruptCheck &interrupted);
     std::string HandleThreadSelect(std::string_view rest);
     std::string HandleQuery(std::string_view payload);
-    std::string HandleVCont(std::string_view payload, const InterruptCheck &interrupted);
+    std::string HandleVCont(std::string_view actions, const InterruptCheck &interrupted);
     std::string ReadRegister(std::string_view rest);
     std::string WriteRegister(std::string_view rest);
     std::string ReadRegisters();

@@ -49,7 +49,7 @@ std::string Operands(const OpcodePattern &row, uint16_t opcode, uint32_t address
         } else if (take("#imm")) {
             Append(text, "#%u", static_cast<unsigned>(Field(row, 'i', opcode)));
         } else if (take("d*2") || take("d*4") || take("d")) {
-            const uint32_t scale = rest[0] == 'd' && rest.size() > 2 && rest[1] == '*' ? rest[2] - '0' : 1;
+            const uint32_t scale = rest.starts_with("d*") ? static_cast<uint32_t>(rest[2] - '0') : 1;
             Append(text, "%u", static_cast<unsigned>(Field(row, 'd', opcode) * scale));
         } else if (take("label")) {
             const uint32_t target = address + 4 + static_cast<uint32_t>(SignedField(row, 'd', opcode)) * 2;
