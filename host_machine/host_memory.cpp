@@ -14,6 +14,7 @@ namespace sh2host {
 
 PortState ports;
 HostHooks hooks;
+WrittenPages writtenPages;
 bool quietMessages = false;
 
 namespace {
@@ -78,6 +79,14 @@ void HostMemory::Clear() {
 }
 
 void UseMemory(HostMemory *selected) { memory = selected; }
+
+size_t WrittenPages::PageOf(uint32_t address) {
+    const uint32_t natural = NaturalAddress(address);
+    const int block = BlockHolding(natural);
+    size_t first = 0;
+    for (int i = 0; i < block; ++i) first += kBlockSizes[i] / kPageSize;
+    return first + (natural - kBlockBases[block]) / kPageSize;
+}
 
 uint32_t NaturalAddress(uint32_t address) {
     const uint32_t region = address & 0x0FF00000u;
@@ -145,9 +154,14 @@ void Observe(HostAccess::Kind kind, uint8_t width, uint32_t address, uint32_t va
     }
 }
 
+// Whether a write is stored; the observed set marks what it stores.
 template <bool kObserved>
-bool Stores() {
-    if constexpr (kObserved) return !hooks.dropWrites;
+bool Stores(uint32_t address, uint32_t width) {
+    if constexpr (kObserved) {
+        if (hooks.dropWrites) return false;
+        writtenPages.Mark(address);
+        writtenPages.Mark(address + width - 1);
+    }
     return true;
 }
 
@@ -184,13 +198,13 @@ void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
         ++ports.consoleBytes;
         return;
     }
-    if (Stores<kObserved>()) WriteByteAt(address, static_cast<uint8_t>(value));
+    if (Stores<kObserved>(address, 1)) WriteByteAt(address, static_cast<uint8_t>(value));
 }
 
 template <bool kObserved>
 void SH2_FASTCALL HostWriteWord(uint32_t address, uint32_t value) {
     Observe<kObserved>(HostAccess::Write, 2, address, value & 0xFFFF);
-    if (Stores<kObserved>()) WriteWordAt(address, static_cast<uint16_t>(value));
+    if (Stores<kObserved>(address, 2)) WriteWordAt(address, static_cast<uint16_t>(value));
 }
 
 template <bool kObserved>
@@ -204,7 +218,7 @@ void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
         }
         return;
     }
-    if (Stores<kObserved>()) WriteLongAt(address, value);
+    if (Stores<kObserved>(address, 4)) WriteLongAt(address, value);
 }
 
 template <bool kObserved>
@@ -229,7 +243,8 @@ void SH2_CDECL HostShowMessage(const char *text, uint32_t colour) {
 
 SH2HostInterface MakeHostInterface(const HostMemory &hostMemory) {
     SH2HostInterface host{};
-    if (hooks.onAccess != nullptr || hooks.dropWrites) {
+    writtenPages.tracked = hooks.onAccess != nullptr || hooks.dropWrites;
+    if (writtenPages.tracked) {
         Fill<true>(host);
     } else {
         Fill<false>(host);

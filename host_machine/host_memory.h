@@ -13,6 +13,7 @@
 //                           status
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -102,11 +103,36 @@ struct HostHooks {
     bool portsEnabled = true;
 };
 
+// Which 4 KiB pages of the blocks the observed callbacks have written since
+// the last Clear(), so that a debugger's recorded history copies only those.
+// Writes that bypass the callbacks (loading a program, a test's direct
+// writes) are not marked.
+class WrittenPages {
+public:
+    static constexpr uint32_t kPageSize = 4096;
+    static constexpr size_t kPages = (kBlockSizes[0] + kBlockSizes[1] + kBlockSizes[2]) / kPageSize;
+    // The page, counted over the three blocks in order, that holds the byte
+    // `address` reaches.
+    static size_t PageOf(uint32_t address);
+    void Mark(uint32_t address) {
+        const size_t page = PageOf(address);
+        bits_[page / 64] |= uint64_t{1} << (page % 64);
+    }
+    bool Written(size_t page) const { return (bits_[page / 64] >> (page % 64) & 1) != 0; }
+    void Clear() { bits_ = {}; }
+    // Whether the callbacks in use mark what they write (the observed set).
+    bool tracked = false;
+
+private:
+    std::array<uint64_t, (kPages + 63) / 64> bits_{};
+};
+
 // The memory, ports and hooks the callbacks serve. The callbacks carry no
 // context, so there is one machine per process: UseMemory selects its memory.
 void UseMemory(HostMemory *selected);
 extern PortState ports;
 extern HostHooks hooks;
+extern WrittenPages writtenPages;
 // Whether the plug-in's messages are dropped (true) or printed to stderr.
 extern bool quietMessages;
 

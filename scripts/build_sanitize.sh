@@ -11,11 +11,5 @@ if ! command -v clang++ >/dev/null 2>&1; then
   bash scripts/install_deps.sh
 fi
 
-CC=clang CXX=clang++ cmake -S . -B build-sanitize \
-  -DCMAKE_BUILD_TYPE=None \
-  -DCMAKE_C_FLAGS="-O0 -gline-tables-only" \
-  -DCMAKE_CXX_FLAGS="-O0 -gline-tables-only" \
-  -DSH2_SANITIZE=ON \
-  -DSH2_BUILD_FUZZERS=ON \
-  -DSH2_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build build-sanitize -j2 "$@"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize "$@"

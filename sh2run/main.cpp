@@ -35,6 +35,7 @@ int Fail(const std::string &message) {
 RunResult RunUnderGdb(const Options &options, const sh2host::Plugin &linked, sh2host::HostMemory &memory,
                       std::string &error) {
     MachineTarget target(options, linked, memory);
+    target.StartHistory();
     sh2gdb::GdbServer server(target);
     sh2gdb::ClientEnd end = sh2gdb::ClientEnd::Disconnected;
     RunResult result;

@@ -25,11 +25,16 @@ void History::Record(uint64_t time, const HostState &host) {
     snapshot.host = host;
     snapshot.bytes = kSnapshotOverhead;
     const Snapshot *previous = snapshots_.empty() ? nullptr : &snapshots_.back();
+    // Pages unwritten since the previous snapshot are its own.
+    const bool written = previous != nullptr && sh2host::writtenPages.tracked && base_ == previous->time;
     size_t index = 0;
     for (int block = 0; block < 3; ++block) {
         for (uint32_t offset = 0; offset < sh2host::kBlockSizes[block]; offset += kPageSize, ++index) {
             const uint8_t *bytes = memory_.Bytes(block) + offset;
-            if (previous != nullptr && std::memcmp(previous->pages[index]->data(), bytes, kPageSize) == 0) {
+            const bool same = previous != nullptr && (written ? !sh2host::writtenPages.Written(index)
+                                                              : std::memcmp(previous->pages[index]->data(), bytes,
+                                                                            kPageSize) == 0);
+            if (same) {
                 snapshot.pages.push_back(previous->pages[index]);
                 continue;
             }
@@ -41,6 +46,8 @@ void History::Record(uint64_t time, const HostState &host) {
     }
     used_ += snapshot.bytes;
     snapshots_.push_back(std::move(snapshot));
+    sh2host::writtenPages.Clear();
+    base_ = time;
     while (used_ > limit_ && snapshots_.size() > 1) DropOldest();
 }
 
@@ -58,8 +65,7 @@ void History::DropOldest() {
     snapshots_.pop_front();
 }
 
-bool History::RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &host,
-                                sh2host::HostMemory &memory) const {
+bool History::RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &host, sh2host::HostMemory &memory) {
     auto after = std::upper_bound(snapshots_.begin(), snapshots_.end(), time,
                                   [](uint64_t value, const Snapshot &snapshot) { return value < snapshot.time; });
     if (after == snapshots_.begin()) return false;
@@ -73,6 +79,8 @@ bool History::RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &ho
         }
     }
     restored = snapshot.time;
+    sh2host::writtenPages.Clear();
+    base_ = snapshot.time;
     return true;
 }
 

@@ -6,7 +6,8 @@
 // A snapshot holds the library's state (both processors and the round under
 // way), the host's three memory blocks, the ports and the slice schedule.
 // Memory pages that did not change since the previous snapshot are shared
-// with it. The history keeps to a memory bound by dropping its oldest
+// with it: with the host's observed callbacks, only the pages they wrote are
+// looked at, so a snapshot costs what the run wrote. The history keeps to a memory bound by dropping its oldest
 // snapshots first; the oldest one left is the start of the history.
 #pragma once
 
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "debug/sh2_debug.h"
@@ -39,7 +41,7 @@ public:
     void Record(uint64_t time, const HostState &host);
     // Puts the machine back as the latest snapshot at or before `time` had
     // it; returns that snapshot's time (none: the history is empty, false).
-    bool RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &host, sh2host::HostMemory &memory) const;
+    bool RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &host, sh2host::HostMemory &memory);
     // The times of the snapshots, oldest first.
     std::vector<uint64_t> Times() const;
     bool Empty() const { return snapshots_.empty(); }
@@ -50,7 +52,7 @@ public:
     uint64_t memoryLimit() const { return limit_; }
 
 private:
-    static constexpr uint32_t kPageSize = 4096;
+    static constexpr uint32_t kPageSize = sh2host::WrittenPages::kPageSize;
     using Page = std::array<uint8_t, kPageSize>;
     struct Snapshot {
         uint64_t time = 0;
@@ -62,6 +64,10 @@ private:
     void DropOldest();
     const sh2host::HostMemory &memory_;
     uint64_t limit_;
+    // The snapshot the memory equals but for the pages written since (as
+    // sh2host::writtenPages marks them): the latest one recorded or
+    // restored.
+    std::optional<uint64_t> base_;
     uint64_t used_ = 0;
     std::deque<Snapshot> snapshots_;
 };

@@ -12,7 +12,8 @@ using sh2gdb::Watchpoint;
 using sh2host::ports;
 
 // The client's socket is read at most every kPollInterval of wall time, and
-// the clock is looked at after every kPollWork instructions or host accesses.
+// the clock is looked at after every kPollWork instructions and after every
+// on-chip register write (which may start a long DMA transfer).
 constexpr int kPollWork = 1024;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 // Events between snapshots: a step back runs at most about this many events
@@ -40,22 +41,25 @@ protected:
 };
 
 struct AccessTap {
-    int pollCountdown = kPollWork;
     AccessListener *listener = nullptr;
     bool debugger = false;  // the debugger's own memory accesses
 } tap;
 
 void HostAccessSeen(const sh2host::HostAccess &access) {
-    --tap.pollCountdown;
     if (tap.listener != nullptr && !tap.debugger) {
         tap.listener->Accessed(access.kind == sh2host::HostAccess::Write, sh2host::NaturalAddress(access.address),
                                access.width);
     }
 }
 
+// An on-chip register write may have started a long DMA transfer: the run
+// asks its watch soon, which then reads the client's socket if it is due.
 void OnChipAccessSeen(Processor, uint32_t address, uint32_t, uint8_t size, bool write) {
+    if (write && address >= 0xFFFFFE00u) sh2debug::AskSoon();
     if (tap.listener != nullptr) tap.listener->Accessed(write, OnChipLocation(address), size);
 }
+
+void ExitSeen() { sh2debug::AskSoon(); }
 
 // Marks the debugger's own accesses, which no watchpoint sees.
 class DebuggerAccess {
@@ -66,11 +70,10 @@ public:
     DebuggerAccess &operator=(const DebuggerAccess &) = delete;
 };
 
-// Whether the client's socket is due to be read.
+// Whether the client's socket is due to be read (the run asks its watch at
+// least every kPollWork instructions).
 bool PollDue() {
     static auto lastPoll = std::chrono::steady_clock::now();
-    if (--tap.pollCountdown > 0) return false;
-    tap.pollCountdown = kPollWork;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastPoll < kPollInterval) return false;
     lastPoll = now;
@@ -103,13 +106,15 @@ std::optional<Processor> AllStopped() {
 
 void WatchHostAccesses() { sh2host::hooks.onAccess = HostAccessSeen; }
 
-// Watches one stretch of a run, counting its events:
+// Watches one stretch of a run:
 //   Run   a resume of gdb's: stops before an instruction at a breakpoint,
 //         after the stepped processor's instruction (and its slice's
 //         servicing, if the instruction ended the slice) or once a range
 //         step leaves its range, right after the program's exit, an
 //         undefined opcode or an access a watchpoint sees, or when the
-//         client interrupts; records snapshots as it goes;
+//         client interrupts; records snapshots as it goes. A continue is
+//         asked only at breakpoints, every kPollWork instructions and when
+//         something asks it soon, and told of no instruction;
 //   Seek  runs again up to a moment of the history and stops there;
 //   Scan  runs again over a stretch of the history, noting the last moment
 //         before its end at which a backward resume would stop.
@@ -119,31 +124,45 @@ public:
 
     Watch(MachineTarget &target, Mode mode, const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
           const std::function<bool()> &interrupted, uint64_t until)
-        : target_(target), mode_(mode), request_(request), points_(points), interrupted_(interrupted), until_(until) {
+        : target_(target),
+          mode_(mode),
+          request_(request),
+          points_(points),
+          interrupted_(interrupted),
+          until_(until),
+          breakpoints_(points.breakpoints.begin(), points.breakpoints.end()) {
         for (const Processor processor : sh2debug::kProcessors) {
-            if (sh2debug::Exists(processor)) {
-                resumePc_[sh2debug::IndexOf(processor)] = sh2debug::ReadRegisters(processor).PC;
-            }
+            if (!sh2debug::Exists(processor)) continue;
+            resumePc_[sh2debug::IndexOf(processor)] = sh2debug::ReadRegisters(processor).PC;
+            stoppedAtResume_[sh2debug::IndexOf(processor)] = sh2debug::StoppedOnUndefinedOpcode(processor);
         }
         if (mode_ != Mode::Seek && !points_.watchpoints.empty()) {
             tap.listener = this;
-            sh2debug::WatchOnChipAccesses(OnChipAccessSeen);
+            sh2host::hooks.onAccess = HostAccessSeen;
         }
+        ports.onExit = ExitSeen;
     }
     ~Watch() override {
         tap.listener = nullptr;
-        sh2debug::WatchOnChipAccesses(nullptr);
+        sh2host::hooks.onAccess = hostHook_;
+        ports.onExit = nullptr;
     }
     Watch(const Watch &) = delete;
     Watch &operator=(const Watch &) = delete;
 
+    Interests Wants() const override {
+        if (mode_ != Mode::Run || request_.kind != sh2gdb::ResumeRequest::Continue) return {};
+        return {false, &breakpoints_, kPollWork, false};
+    }
+
     bool BeforeInstruction(Processor processor, uint32_t pc) override {
+        const uint64_t now = sh2debug::EventCount();
         switch (mode_) {
         case Mode::Seek:
-            return target_.now_ != until_;
+            return now != until_;
         case Mode::Scan:
-            if (target_.now_ >= until_) return false;
-            eventStart_ = target_.now_;
+            if (now >= until_) return false;
+            eventStart_ = now;
             if (request_.kind != sh2gdb::ResumeRequest::Continue && processor == Stepping()) {
                 Note(StopEvent{StopEvent::Step, ThreadOf(processor), 0, Watchpoint::Write, 0});
             } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0) {
@@ -154,7 +173,7 @@ public:
             break;
         }
         current_ = processor;
-        if (stop_) return false;
+        if (stop_ || Exited()) return false;
         target_.RecordIfDue();
         const int index = sh2debug::IndexOf(processor);
         // A processor resumed from a breakpoint first runs the instruction there.
@@ -166,42 +185,35 @@ public:
         return true;
     }
 
+    // Told only while stepping.
     void AfterInstruction(const sh2debug::Instruction &instruction) override {
-        ++target_.now_;
-        if (mode_ != Mode::Run) return;
-        if (instruction.processor == Stepping()) {
-            const bool inRange = instruction.nextPc - request_.rangeStart < request_.rangeEnd - request_.rangeStart;
-            if (request_.kind == sh2gdb::ResumeRequest::Step || !inRange) stepped_ = true;
-        }
-        if (stop_) return;
-        if (ports.exited) {
-            stop_ = StopEvent{StopEvent::Exited, ThreadOf(instruction.processor), ports.exitStatus};
-        } else if (sh2debug::StoppedOnUndefinedOpcode(instruction.processor)) {
-            Stop(StopEvent::IllegalInstruction, instruction.processor);
-        }
+        if (mode_ != Mode::Run || instruction.processor != Stepping()) return;
+        const bool inRange = instruction.nextPc - request_.rangeStart < request_.rangeEnd - request_.rangeStart;
+        if (request_.kind == sh2gdb::ResumeRequest::Step || !inRange) stepped_ = true;
     }
 
     bool BeforeService(Processor processor) override {
+        const uint64_t now = sh2debug::EventCount();
         switch (mode_) {
         case Mode::Seek:
-            return target_.now_ != until_;
+            return now != until_;
         case Mode::Scan:
-            eventStart_ = target_.now_;
-            return target_.now_ < until_;
+            eventStart_ = now;
+            return now < until_;
         case Mode::Run:
             break;
         }
         current_ = processor;
-        return !stop_;
+        return !stop_ && !Exited() && !StoppedNow(processor);
     }
 
     bool AfterService(Processor processor, int32_t, int32_t) override {
-        ++target_.now_;
+        const uint64_t now = sh2debug::EventCount();
         switch (mode_) {
         case Mode::Seek:
-            return target_.now_ != until_;
+            return now != until_;
         case Mode::Scan:
-            return target_.now_ < until_;
+            return now < until_;
         case Mode::Run:
             break;
         }
@@ -220,10 +232,10 @@ public:
         if (mode_ == Mode::Run && stop_) return;
         std::optional<StopEvent> hit = WatchHit(points_.watchpoints, write, location, size);
         if (!hit) return;
-        const Processor processor = mode_ == Mode::Run ? current_ : sh2debug::RoundProcessor();
-        hit->thread = ThreadOf(processor);
+        hit->thread = ThreadOf(sh2debug::RoundProcessor());
         if (mode_ == Mode::Run) {
             stop_ = hit;
+            sh2debug::AskSoon();
         } else if (mode_ == Mode::Scan && request_.kind == sh2gdb::ResumeRequest::Continue) {
             Note(*hit);
         }
@@ -244,6 +256,19 @@ private:
         stop_ = StopEvent{kind, ThreadOf(processor), 0, Watchpoint::Write, 0};
         return false;
     }
+    bool Exited() {
+        if (!ports.exited) return false;
+        if (!stop_) stop_ = StopEvent{StopEvent::Exited, ThreadOf(current_), ports.exitStatus, Watchpoint::Write, 0};
+        return true;
+    }
+    // A processor that has met an undefined opcode in this resume.
+    bool StoppedNow(Processor processor) {
+        if (stoppedAtResume_[sh2debug::IndexOf(processor)] || !sh2debug::StoppedOnUndefinedOpcode(processor)) {
+            return false;
+        }
+        Stop(StopEvent::IllegalInstruction, processor);
+        return true;
+    }
     void Note(const StopEvent &event) { noted_ = std::make_pair(eventStart_, event); }
 
     MachineTarget &target_;
@@ -252,7 +277,10 @@ private:
     const sh2gdb::StopPoints &points_;
     const std::function<bool()> &interrupted_;
     const uint64_t until_;  // Seek: where to stop; Scan: where the stretch ends
+    const std::vector<uint32_t> breakpoints_;
+    void (*const hostHook_)(const sh2host::HostAccess &) = sh2host::hooks.onAccess;  // put back at the end
     uint32_t resumePc_[2] = {0, 0};
+    bool stoppedAtResume_[2] = {false, false};
     bool ran_[2] = {false, false};
     bool stepped_ = false;
     Processor current_ = Processor::Master;
@@ -268,6 +296,10 @@ MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &link
       history_(memory, options.historyMemory) {
     schedule_.SetLimit(UINT64_MAX);
     sh2debug::AbandonRound();  // a new session starts with a new round
+    sh2debug::WatchOnChipAccesses(OnChipAccessSeen);
+    // The callbacks that can report accesses are in place; they report only
+    // while a watchpoint is set.
+    if (sh2host::hooks.onAccess == HostAccessSeen) sh2host::hooks.onAccess = nullptr;
 }
 
 MachineTarget::~MachineTarget() { sh2debug::WatchOnChipAccesses(nullptr); }
@@ -316,10 +348,14 @@ std::optional<uint32_t> MachineTarget::ExitStatus() const {
 
 HostState MachineTarget::Host() const { return HostState{ports, schedule_.rounds(), schedule_.cycles()}; }
 
-void MachineTarget::Record() { history_.Record(now_, Host()); }
+void MachineTarget::Record() { history_.Record(sh2debug::EventCount(), Host()); }
+
+void MachineTarget::StartHistory() {
+    if (history_.Empty()) Record();
+}
 
 void MachineTarget::RecordIfDue() {
-    if (history_.Empty() || now_ >= history_.Latest() + kSnapshotInterval) Record();
+    if (history_.Empty() || sh2debug::EventCount() >= history_.Latest() + kSnapshotInterval) Record();
 }
 
 void MachineTarget::Changed() { Record(); }
@@ -340,8 +376,7 @@ void MachineTarget::SeekTo(uint64_t time) {
     ports = host.ports;
     ports.consolePrinted = printed;
     schedule_.Rewind(host.rounds, host.cycles);
-    now_ = restored;
-    if (now_ == time) return;
+    if (restored == time) return;
     const sh2gdb::StopPoints none;
     const std::function<bool()> never = [] { return false; };
     Watch seek(*this, Watch::Mode::Seek, {}, none, never, time);
@@ -350,7 +385,7 @@ void MachineTarget::SeekTo(uint64_t time) {
 
 sh2gdb::StopEvent MachineTarget::Resume(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
                                         const std::function<bool()> &interrupted) {
-    if (history_.Empty()) Record();  // the start of the history
+    StartHistory();
     return request.reverse ? Backward(request, points) : Forward(request, points, interrupted);
 }
 
@@ -374,7 +409,7 @@ StopEvent MachineTarget::Forward(const sh2gdb::ResumeRequest &request, const sh2
 // first, is run again to find it; without one, the run goes back to the
 // start of the history.
 StopEvent MachineTarget::Backward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points) {
-    const uint64_t from = now_;
+    const uint64_t from = sh2debug::EventCount();
     const std::vector<uint64_t> times = history_.Times();
     const std::function<bool()> never = [] { return false; };
     for (size_t i = times.size(); i-- > 0;) {

@@ -34,10 +34,9 @@
 
 namespace sh2run {
 
-// Makes the host's callbacks report every access to the debugger (for
-// watchpoints, and so that a long DMA transfer inside one instruction does
-// not put off the check for the client's interrupt). Call it before
-// InitSH2Plugin.
+// Gives the machine the host callbacks that can report accesses to the
+// debugger (for watchpoints; they report only while one is set). Call it
+// before InitSH2Plugin.
 void WatchHostAccesses();
 
 class MachineTarget : public sh2gdb::GdbTarget {
@@ -58,13 +57,15 @@ public:
     sh2gdb::StopEvent Resume(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
                              const std::function<bool()> &interrupted) override;
 
+    // Records the machine as it stands as the start of the history, before a
+    // client is there to wait for it (the first resume does it otherwise).
+    void StartHistory();
     // After a detach: runs on without breakpoints to the program's exit or
     // the cycle limit.
     RunResult RunToEnd();
     // The master's cycles so far, the round under way included.
     uint64_t MasterCycles() const;
     uint64_t Rounds() const { return schedule_.rounds(); }
-    uint64_t Now() const { return now_; }
     const History &history() const { return history_; }
 
 private:
@@ -87,7 +88,6 @@ private:
     sh2host::HostMemory &memory_;
     RoundSchedule schedule_;
     History history_;
-    uint64_t now_ = 0;
 };
 
 }  // namespace sh2run

@@ -86,38 +86,78 @@ void CopyCoreState(sh2::SH2Core &to, const sh2::SH2Core &from) {
     to.freeRunCycles = from.freeRunCycles;
 }
 
-// Hands the run loop's view of a round to an Observer.
+uint64_t eventCount = 0;
+bool askSoon = false;
+
+// Hands the run loop's view of a round to an Observer, asking and telling
+// only what the observer's interests name: the run loop keeps a copy of this
+// bridge for each combination.
+template <bool kAskAlways, bool kTellAlways>
 class Bridge {
 public:
     static constexpr bool kWatches = true;
 
-    explicit Bridge(Observer &observer) : observer_(observer) {}
+    Bridge(Observer &observer, const Observer::Interests &interests) : observer_(observer), interests_(interests) {
+        if (interests.breakpoints != nullptr) {
+            for (const uint32_t address : *interests.breakpoints) Mark(address);
+            anyBreakpoint_ = !interests.breakpoints->empty();
+        }
+        countdown_ = interests.askEvery;
+    }
 
-    bool BeforeInstruction(const sh2::SH2Core &core) { return observer_.BeforeInstruction(ProcessorOf(core), core.PC); }
+    bool BeforeInstruction(const sh2::SH2Core &core) {
+        if constexpr (!kAskAlways) {
+            if (!askSoon && !(countdown_ != 0 && --countdown_ == 0) && !(anyBreakpoint_ && Breakpoint(core.PC))) {
+                return true;
+            }
+            askSoon = false;
+            countdown_ = interests_.askEvery;
+        }
+        return observer_.BeforeInstruction(ProcessorOf(core), core.PC);
+    }
 
     void AfterInstruction(const sh2::SH2Core &core, const sh2::InstructionStart &start) {
-        const bool ranSlot = core.delaySlotStartCycles != sh2::kNoDelaySlot;
-        const Instruction instruction{ProcessorOf(core),
-                                      start.pc,
-                                      start.opcode,
-                                      start.cycles,
-                                      core.sliceCycles,
-                                      core.PC,
-                                      ranSlot,
-                                      ranSlot ? core.currentOpcode : uint16_t{0},
-                                      ranSlot ? core.delaySlotStartCycles : 0};
-        observer_.AfterInstruction(instruction);
+        ++eventCount;
+        if constexpr (kTellAlways) {
+            const bool ranSlot = core.delaySlotStartCycles != sh2::kNoDelaySlot;
+            const Instruction instruction{ProcessorOf(core),
+                                          start.pc,
+                                          start.opcode,
+                                          start.cycles,
+                                          core.sliceCycles,
+                                          core.PC,
+                                          ranSlot,
+                                          ranSlot ? core.currentOpcode : uint16_t{0},
+                                          ranSlot ? core.delaySlotStartCycles : 0};
+            observer_.AfterInstruction(instruction);
+        }
     }
 
     bool BeforeService(const sh2::SH2Core &core) { return observer_.BeforeService(ProcessorOf(core)); }
 
     bool AfterService(const sh2::SH2Core &core, int32_t executed, int32_t cycles) {
+        ++eventCount;
         return observer_.AfterService(ProcessorOf(core), cycles, cycles > executed ? cycles - executed : 0);
     }
 
 private:
+    // A bit per halfword address modulo 2^17 filters the breakpoints; the
+    // observer is asked at every address the filter lets through.
+    void Mark(uint32_t address) { filter_[(address >> 1) & 0xFFFF] = true; }
+    bool Breakpoint(uint32_t pc) const { return filter_[(pc >> 1) & 0xFFFF]; }
+
     Observer &observer_;
+    const Observer::Interests interests_;
+    uint32_t countdown_ = 0;
+    bool anyBreakpoint_ = false;
+    std::vector<bool> filter_ = std::vector<bool>(0x10000);
 };
+
+template <bool kAskAlways, bool kTellAlways>
+bool RunBridged(Observer &observer, const Observer::Interests &interests) {
+    Bridge<kAskAlways, kTellAlways> bridge(observer, interests);
+    return sh2::RunRound(round, bridge);
+}
 
 }  // namespace
 
@@ -218,6 +258,7 @@ struct LibraryState::Data {
     uint8_t interrupting = 0;
     sh2::Round round{0, 0, 0, sh2::RoundStep::Done};
     const sh2::SH2Core *roundMaster = nullptr;
+    uint64_t eventCount = 0;
 };
 
 LibraryState::LibraryState() : data(std::make_unique<Data>()) {}
@@ -234,6 +275,7 @@ void SaveLibraryState(LibraryState &state) {
     d.interrupting = sh2::Interrupting;
     d.round = round;
     d.roundMaster = roundMaster;
+    d.eventCount = eventCount;
 }
 
 void RestoreLibraryState(const LibraryState &state) {
@@ -246,6 +288,8 @@ void RestoreLibraryState(const LibraryState &state) {
     sh2::Interrupting = d.interrupting;
     round = d.round;
     roundMaster = d.roundMaster;
+    eventCount = d.eventCount;
+    askSoon = false;
     ArmOnChipWatch();
 }
 
@@ -279,9 +323,18 @@ bool RunRound(Observer &observer) {
         return true;
     }
     ArmOnChipWatch();  // cores made since the watch was set have none yet
-    Bridge bridge(observer);
-    return sh2::RunRound(round, bridge);
+    const Observer::Interests interests = observer.Wants();
+    if (interests.askBeforeEveryInstruction) {
+        return interests.tellEveryInstruction ? RunBridged<true, true>(observer, interests)
+                                              : RunBridged<true, false>(observer, interests);
+    }
+    return interests.tellEveryInstruction ? RunBridged<false, true>(observer, interests)
+                                          : RunBridged<false, false>(observer, interests);
 }
+
+uint64_t EventCount() { return eventCount; }
+
+void AskSoon() { askSoon = true; }
 
 Processor RoundProcessor() { return round.processor == 0 ? Processor::Master : Processor::Slave; }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "isa/flow.h"
 #include "sh2_plugin.h"
@@ -142,7 +143,20 @@ struct Instruction {
 // that point; RunRound then returns, and the next RunRound goes on from there.
 class Observer {
 public:
+    // What the observer wants to be asked and told, read when RunRound
+    // starts. An observer that does not ask before every instruction is
+    // asked at its breakpoints, every `askEvery` instructions and after
+    // AskSoon(); one that does not want every instruction is not told of
+    // any. The round then costs next to nothing per instruction.
+    struct Interests {
+        bool askBeforeEveryInstruction = true;
+        const std::vector<uint32_t> *breakpoints = nullptr;
+        uint32_t askEvery = 0;  // 0: not by count
+        bool tellEveryInstruction = true;
+    };
+
     virtual ~Observer() = default;
+    virtual Interests Wants() const { return {}; }
     // Before `processor` fetches the instruction at `pc`.
     virtual bool BeforeInstruction(Processor processor, uint32_t pc) = 0;
     virtual void AfterInstruction(const Instruction &instruction) = 0;
@@ -171,5 +185,14 @@ Processor RoundProcessor();
 // The master's cycles in this round: so far, or the slice's result once its
 // servicing is done.
 int32_t RoundMasterCycles();
+// The events of the rounds run so far: each instruction (a delayed branch
+// with its slot) and each end-of-slice servicing is one. LibraryState saves
+// and restores it with the rest.
+uint64_t EventCount();
+// Makes the round under way ask its observer before its next instruction
+// whatever its interests: for something that must be looked at soon (a
+// watchpoint hit, the exit port, a write that may have started a long DMA
+// transfer).
+void AskSoon();
 
 }  // namespace sh2debug
