@@ -112,7 +112,7 @@ DmaExpectation ExpectDma(const SH2Core &core, uint32_t address, uint32_t value) 
         e.runs[address == sh2::reg::CHCR1 ? 1 : 0] = (value & 1) != 0 && masterEnable;
     } else if (address == sh2::reg::DMAOR && (value & 1) != 0) {
         for (int ch = 0; ch < 2; ++ch) {
-            const uint32_t chcr = ImageLongOf(image, sh2::reg::CHCR0 + 0x10u * ch);
+            const uint32_t chcr = ImageLongOf(image, sh2::reg::CHCR0 + 0x10u * static_cast<uint32_t>(ch));
             e.runs[ch] = (chcr & 1) != 0 && (chcr & 2) == 0;
         }
     }
@@ -120,8 +120,8 @@ DmaExpectation ExpectDma(const SH2Core &core, uint32_t address, uint32_t value) 
         if (!e.runs[ch]) {
             continue;
         }
-        const uint32_t chcr = ImageLongOf(image, sh2::reg::CHCR0 + 0x10u * ch);
-        const uint32_t count = ImageLongOf(image, sh2::reg::TCR0 + 0x10u * ch) & 0x00FFFFFF;
+        const uint32_t chcr = ImageLongOf(image, sh2::reg::CHCR0 + 0x10u * static_cast<uint32_t>(ch));
+        const uint32_t count = ImageLongOf(image, sh2::reg::TCR0 + 0x10u * static_cast<uint32_t>(ch)) & 0x00FFFFFF;
         if ((chcr & 8) != 0) {
             ++e.warnings;
         } else {
@@ -188,8 +188,8 @@ void Access(SH2Core &core, unsigned kind, InputReader &in) {
     Check(host.counters.warningBoxes - warningsBefore == expected.warnings, "DMA warning boxes");
     for (int ch = 0; ch < 2; ++ch) {
         if (expected.runs[ch]) {
-            Check(sh2::ImageLong(core, sh2::reg::TCR0 + 0x10u * ch) == 0, "TCR after a transfer");
-            Check((sh2::ImageLong(core, sh2::reg::CHCR0 + 0x10u * ch) & 2) != 0, "TE after a transfer");
+            Check(sh2::ImageLong(core, sh2::reg::TCR0 + 0x10u * static_cast<uint32_t>(ch)) == 0, "TCR after a transfer");
+            Check((sh2::ImageLong(core, sh2::reg::CHCR0 + 0x10u * static_cast<uint32_t>(ch)) & 2) != 0, "TE after a transfer");
         }
     }
 }

@@ -80,8 +80,8 @@ TEST_F(MemoryBus, EachAddressReachesItsDestinationOrNowhere) {
         const uint8_t *source = c.reads == Destination::Host ? hostBytes
                                 : c.reads == Destination::Ram ? ramBytes
                                                               : imageBytes;
-        const uint32_t word = (source[0] << 8) | source[1];
-        const uint32_t longValue = (word << 16) | (source[2] << 8) | source[3];
+        const uint32_t word = uint32_t{source[0]} << 8 | source[1];
+        const uint32_t longValue = word << 16 | uint32_t{source[2]} << 8 | source[3];
         EXPECT_EQ(sh2::BusReadByte(*core, c.address), source[0]);
         EXPECT_EQ(sh2::BusReadWord(*core, c.address), word);
         EXPECT_EQ(sh2::BusReadLong(*core, c.address), longValue);
