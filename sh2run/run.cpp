@@ -39,6 +39,10 @@ class RecordingWatch : public ExitWatch {
 public:
     RecordingWatch(TraceWriter *trace, Profiler *profiler, CallgrindProfile *callgrind)
         : trace_(trace), profiler_(profiler), callgrind_(callgrind) {}
+    // A trace that cannot be written ends the run.
+    bool BeforeInstruction(sh2debug::Processor processor, uint32_t pc) override {
+        return ExitWatch::BeforeInstruction(processor, pc) && (trace_ == nullptr || !trace_->Failed());
+    }
     void AfterInstruction(const sh2debug::Instruction &instruction) override {
         if (trace_ != nullptr) trace_->Write(instruction);
         if (profiler_ != nullptr) profiler_->Add(instruction);

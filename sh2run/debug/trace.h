@@ -21,6 +21,8 @@ public:
 
     bool Open(std::string &error);
     void Write(const sh2debug::Instruction &instruction);
+    // Whether a write has failed: the run need not go on.
+    bool Failed() const { return writeError_ != 0; }
     // Flushes and closes the file; false, with `error` set, if any write
     // failed on the way.
     bool Close(std::string &error);
