@@ -16,6 +16,7 @@
 #include "isa/disassembler.h"
 #include "isa/dispatch.h"
 #include "isa/run_loop.h"
+#include "test_host.h"
 
 namespace {
 
@@ -65,20 +66,25 @@ TEST(ObjdumpOracle, EveryOpcodeDecodesAndDisassemblesAsBinutilsDoes) {
 
 // PC-relative operands follow the address disassembled at, with 32-bit
 // wrap-around, as objdump --adjust-vma prints them.
-TEST(ObjdumpOracle, TargetsFollowTheAddress) {
-    struct Case {
-        uint16_t opcode;
-        uint32_t address;
-        const char *text;
-    };
-    const Case cases[] = {
-        {0xA800, 0x06000000, "bra\t0x5fff004"},  {0xD105, 0x06000002, "mov.l\t0x6000018,r1"},
-        {0x8B80, 0x06000004, "bf\t0x5ffff08"},   {0x9280, 0x06000006, "mov.w\t0x600010a,r2"},
-        {0xA800, 0x00000000, "bra\t0xfffff004"}, {0x8B80, 0x00000004, "bf\t0xffffff08"},
-    };
-    for (const Case &c : cases) {
-        EXPECT_EQ(sh2::Disassemble(c.opcode, c.address), c.text) << Hex4(c.opcode) << " at " << c.address;
-    }
+struct TargetCase {
+    uint16_t opcode;
+    uint32_t address;
+    const char *name;  // what objdump prints
+};
+
+const TargetCase kTargetCases[] = {
+    {0xA800, 0x06000000, "bra\t0x5fff004"},  {0xD105, 0x06000002, "mov.l\t0x6000018,r1"},
+    {0x8B80, 0x06000004, "bf\t0x5ffff08"},   {0x9280, 0x06000006, "mov.w\t0x600010a,r2"},
+    {0xA800, 0x00000000, "bra\t0xfffff004"}, {0x8B80, 0x00000004, "bf\t0xffffff08"},
+};
+
+class TargetFollowsTheAddress : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(TargetFollowsTheAddress, AsObjdumpPrintsIt) {
+    const TargetCase &c = GetParam();
+    EXPECT_EQ(sh2::Disassemble(c.opcode, c.address), c.name);
 }
+
+INSTANTIATE_TEST_SUITE_P(ObjdumpOracle, TargetFollowsTheAddress, ::testing::ValuesIn(kTargetCases), sh2test::CaseName());
 
 }  // namespace

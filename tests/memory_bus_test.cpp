@@ -12,23 +12,13 @@ using namespace sh2test;
 
 namespace {
 
-class MemoryBus : public ::testing::Test {
+class MemoryBus : public OnChipTest {
 protected:
-    void SetUp() override { Fresh(); }
-
-    void Fresh() {
-        machine.Reset();
-        MakeCore(core);
-        machine.accesses.clear();
-    }
-
     std::vector<uint8_t> Ram() const { return {core->OnChipRam, core->OnChipRam + sh2::kOnChipRamSize}; }
     std::vector<uint8_t> Image() const {
         return {core->OnChipRegisterFile, core->OnChipRegisterFile + sh2::kOnChipRegisterFileSize};
     }
 
-    TestMachine &machine = TestMachine::Get();
-    CoreHandle core;
 };
 
 enum class Destination { RegisterWindow, Ram, Host, Dropped };
@@ -60,58 +50,59 @@ const RouteCase kRoutes[] = {
     {0xFFFFFFFA, Destination::RegisterWindow, Destination::RegisterWindow},  // the long write wraps
 };
 
-TEST_F(MemoryBus, EachAddressReachesItsDestinationOrNowhere) {
+class MemoryRoute : public MemoryBus, public ::testing::WithParamInterface<RouteCase> {};
+
+TEST_P(MemoryRoute, EachAddressReachesItsDestinationOrNowhere) {
+    const RouteCase &c = GetParam();
     const uint8_t hostBytes[] = {0x11, 0x22, 0x33, 0x44};
     const uint8_t ramBytes[] = {0x55, 0x66, 0x77, 0x88};
     const uint8_t imageBytes[] = {0x99, 0xAA, 0xBB, 0xCC};
     // A byte at +0, a word at +2 and a long at +4; byte 1 is not written.
     const uint8_t written[] = {0xA1, 0x00, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x07};
-    for (const RouteCase &c : kRoutes) {
-        SCOPED_TRACE(testing::Message() << std::hex << "address 0x" << c.address);
-        Fresh();
-        const uint32_t ramOffset = c.address & (sh2::kOnChipRamSize - 1);
-        const uint32_t imageOffset = c.address & (sh2::kOnChipRegisterFileSize - 1);
-        // Distinct contents in the three places a read could come from.
-        machine.SetLong(c.address, 0x11223344);
-        for (uint32_t i = 0; i < 4; ++i) {
-            core->OnChipRam[(ramOffset + i) % sh2::kOnChipRamSize] = ramBytes[i];
-            core->OnChipRegisterFile[(imageOffset + i) % sh2::kOnChipRegisterFileSize] = imageBytes[i];
-        }
-        const uint8_t *source = c.reads == Destination::Host ? hostBytes
-                                : c.reads == Destination::Ram ? ramBytes
-                                                              : imageBytes;
-        const uint32_t word = uint32_t{source[0]} << 8 | source[1];
-        const uint32_t longValue = word << 16 | uint32_t{source[2]} << 8 | source[3];
-        EXPECT_EQ(sh2::BusReadByte(*core, c.address), source[0]);
-        EXPECT_EQ(sh2::BusReadWord(*core, c.address), word);
-        EXPECT_EQ(sh2::BusReadLong(*core, c.address), longValue);
-        std::vector<HostAccess> expected;
-        if (c.reads == Destination::Host) {
-            expected = {Read(1, c.address, source[0]), Read(2, c.address, word), Read(4, c.address, longValue)};
-        }
-        EXPECT_EQ(Describe(machine.accesses), Describe(expected));
-
-        machine.accesses.clear();
-        std::vector<uint8_t> ram = Ram();
-        std::vector<uint8_t> image = Image();
-        expected.clear();
-        for (uint32_t i = 0; i < 8; ++i) {
-            if (i == 1) continue;
-            if (c.writes == Destination::Ram) ram[(ramOffset + i) % ram.size()] = written[i];
-            if (c.writes == Destination::RegisterWindow) image[(imageOffset + i) % image.size()] = written[i];
-        }
-        if (c.writes == Destination::Host) {
-            expected = {Write(1, c.address, 0xA1), Write(2, c.address + 2, 0xB2C3),
-                        Write(4, c.address + 4, 0xD4E5F607)};
-        }
-        sh2::BusWriteByte(*core, c.address, 0xA1);
-        sh2::BusWriteWord(*core, c.address + 2, 0xB2C3);
-        sh2::BusWriteLong(*core, c.address + 4, 0xD4E5F607);
-        EXPECT_EQ(Describe(machine.accesses), Describe(expected));
-        EXPECT_TRUE(Ram() == ram) << "on-chip RAM";
-        EXPECT_TRUE(Image() == image) << "register image";
+    const uint32_t ramOffset = c.address & (sh2::kOnChipRamSize - 1);
+    const uint32_t imageOffset = c.address & (sh2::kOnChipRegisterFileSize - 1);
+    // Distinct contents in the three places a read could come from.
+    machine.SetLong(c.address, 0x11223344);
+    for (uint32_t i = 0; i < 4; ++i) {
+        core->OnChipRam[(ramOffset + i) % sh2::kOnChipRamSize] = ramBytes[i];
+        core->OnChipRegisterFile[(imageOffset + i) % sh2::kOnChipRegisterFileSize] = imageBytes[i];
     }
+    const uint8_t *source = c.reads == Destination::Host ? hostBytes
+                            : c.reads == Destination::Ram ? ramBytes
+                                                          : imageBytes;
+    const uint32_t word = uint32_t{source[0]} << 8 | source[1];
+    const uint32_t longValue = word << 16 | uint32_t{source[2]} << 8 | source[3];
+    EXPECT_EQ(sh2::BusReadByte(*core, c.address), source[0]);
+    EXPECT_EQ(sh2::BusReadWord(*core, c.address), word);
+    EXPECT_EQ(sh2::BusReadLong(*core, c.address), longValue);
+    std::vector<HostAccess> expected;
+    if (c.reads == Destination::Host) {
+        expected = {Read(1, c.address, source[0]), Read(2, c.address, word), Read(4, c.address, longValue)};
+    }
+    EXPECT_EQ(Describe(machine.accesses), Describe(expected));
+
+    machine.accesses.clear();
+    std::vector<uint8_t> ram = Ram();
+    std::vector<uint8_t> image = Image();
+    expected.clear();
+    for (uint32_t i = 0; i < 8; ++i) {
+        if (i == 1) continue;
+        if (c.writes == Destination::Ram) ram[(ramOffset + i) % ram.size()] = written[i];
+        if (c.writes == Destination::RegisterWindow) image[(imageOffset + i) % image.size()] = written[i];
+    }
+    if (c.writes == Destination::Host) {
+        expected = {Write(1, c.address, 0xA1), Write(2, c.address + 2, 0xB2C3),
+                    Write(4, c.address + 4, 0xD4E5F607)};
+    }
+    sh2::BusWriteByte(*core, c.address, 0xA1);
+    sh2::BusWriteWord(*core, c.address + 2, 0xB2C3);
+    sh2::BusWriteLong(*core, c.address + 4, 0xD4E5F607);
+    EXPECT_EQ(Describe(machine.accesses), Describe(expected));
+    EXPECT_TRUE(Ram() == ram) << "on-chip RAM";
+    EXPECT_TRUE(Image() == image) << "register image";
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, MemoryRoute, ::testing::ValuesIn(kRoutes), AddressName());
 
 TEST_F(MemoryBus, TheFirstByteChoosesTheDestinationOfTheWholeAccess) {
     // 0xBFFFFFFE is host memory, with writes dropped, although the access runs

@@ -6,6 +6,8 @@
 
 #include <climits>
 #include <initializer_list>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "bus/memory.h"
@@ -96,15 +98,16 @@ protected:
     CoreHandle core;
 };
 
-TEST_F(RunLoop, FetchAddressSelectsBlockAndOffset) {
-    for (const FetchCase &c : kFetchCases) {
-        SCOPED_TRACE(testing::Message() << std::hex << "address 0x" << c.address);
-        // The opcode is only at the expected place; anywhere else reads 0.
-        machine.SetWord(c.source, 0xB3C5);
-        EXPECT_EQ(sh2::FetchOpcode(*core, c.address), 0xB3C5);
-        machine.SetWord(c.source, 0);
-    }
+class Fetch : public RunLoop, public ::testing::WithParamInterface<FetchCase> {};
+
+TEST_P(Fetch, AddressSelectsBlockAndOffset) {
+    const FetchCase &c = GetParam();
+    // The opcode is only at the expected place; anywhere else reads 0.
+    machine.SetWord(c.source, 0xB3C5);
+    EXPECT_EQ(sh2::FetchOpcode(*core, c.address), 0xB3C5);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, Fetch, ::testing::ValuesIn(kFetchCases), AddressName());
 
 // ---------------------------------------------------------------------------
 // Slice accounting
@@ -117,24 +120,25 @@ struct BudgetCase {
     uint32_t pc;     // PC after the slice: where the first instruction not run is
 };
 
-TEST_F(RunLoop, SliceEndsAtFirstBoundaryReachingTheTarget) {
-    const BudgetCase cases[] = {
-        {"zero budget runs nothing", 0, {kNop, kNop}, 0, 0x1000},
-        {"most negative budget runs nothing", INT32_MIN, {kNop}, 0, 0x1000},
-        {"exact budget", 3, {kNop, kNop, kNop, kNop}, 3, 0x1006},
-        {"budget 1 with a 2-cycle instruction", 1, {kMulL, kNop}, 2, 0x1002},
-        {"overshoot by the last instruction", 4, {kNop, kMulL, kMulL, kNop}, 5, 0x1006},
-    };
-    for (const BudgetCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        machine.Reset();
-        MakeCore(core, true, 0x1000, 0x7F000);
-        machine.SetWords(0x1000, c.program);
-        EXPECT_EQ(sh2::RunCycles(*core, c.target), c.cycles);
-        EXPECT_EQ(core->PC, c.pc);
-        EXPECT_TRUE(machine.boxes.empty());
-    }
+const BudgetCase kBudgetCases[] = {
+    {"zero budget runs nothing", 0, {kNop, kNop}, 0, 0x1000},
+    {"most negative budget runs nothing", INT32_MIN, {kNop}, 0, 0x1000},
+    {"exact budget", 3, {kNop, kNop, kNop, kNop}, 3, 0x1006},
+    {"budget 1 with a 2-cycle instruction", 1, {kMulL, kNop}, 2, 0x1002},
+    {"overshoot by the last instruction", 4, {kNop, kMulL, kMulL, kNop}, 5, 0x1006},
+};
+
+class SliceBudget : public RunLoop, public ::testing::WithParamInterface<BudgetCase> {};
+
+TEST_P(SliceBudget, SliceEndsAtFirstBoundaryReachingTheTarget) {
+    const BudgetCase &c = GetParam();
+    machine.SetWords(kEntry, c.program);
+    EXPECT_EQ(sh2::RunCycles(*core, c.target), c.cycles);
+    EXPECT_EQ(core->PC, c.pc);
+    EXPECT_TRUE(machine.boxes.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, SliceBudget, ::testing::ValuesIn(kBudgetCases), CaseName());
 
 // ---------------------------------------------------------------------------
 // Which request is taken
@@ -298,40 +302,45 @@ const FrameCase kFrameCases[] = {
 // its vector with the mask raised to its level, the exception at VBR + 44
 // with mask 15, neither adding cycles. The interrupt sets the Interrupting
 // flag, the exception keeps it.
-TEST_F(RunLoop, InterruptAndExceptionPushSrThenPcAndReadTheVectorThroughTheHost) {
-    for (const FrameCase &c : kFrameCases) {
-        for (bool exception : {false, true}) {
-            SCOPED_TRACE(testing::Message() << c.name << (exception ? ", exception" : ", interrupt"));
-            machine.Reset();
-            MakeCore(core, true, kEntry, kStack);
-            core->R[15] = c.r15;
-            core->VBR = c.vbr;
-            core->PC = c.pc;
-            core->SR = c.sr;
-            const uint32_t vectorAddress = exception ? c.vbr + 44 : c.vectorAddress;
-            machine.SetLong(vectorAddress, 0x0002A000);
-            sh2::Interrupting = exception ? 1 : 0;
-            if (exception) {
-                sh2::SetExceptionRequest(*core);
-            } else {
-                sh2::RequestInterrupt(*core, c.vector, c.level);
-            }
-            machine.accesses.clear();
+class Frame : public RunLoop, public ::testing::WithParamInterface<std::tuple<FrameCase, bool>> {};
 
-            EXPECT_EQ(sh2::RunCycles(*core, 0), 0);
-
-            EXPECT_EQ(Describe(machine.accesses), Describe({
-                                                      Write(4, c.r15 - 4, c.sr),
-                                                      Write(4, c.r15 - 8, c.pc),
-                                                      Read(4, vectorAddress, 0x0002A000),
-                                                  }));
-            EXPECT_EQ(core->R[15], c.r15 - 8);
-            EXPECT_EQ(core->PC, 0x0002A000u);
-            EXPECT_EQ(core->SR, (c.sr & ~0xF0u) | (exception ? 0xF0u : uint32_t{c.level} << 4));
-            EXPECT_EQ(sh2::Interrupting, 1);
-        }
+TEST_P(Frame, InterruptAndExceptionPushSrThenPcAndReadTheVectorThroughTheHost) {
+    const auto &[c, exception] = GetParam();
+    core->R[15] = c.r15;
+    core->VBR = c.vbr;
+    core->PC = c.pc;
+    core->SR = c.sr;
+    const uint32_t vectorAddress = exception ? c.vbr + 44 : c.vectorAddress;
+    machine.SetLong(vectorAddress, 0x0002A000);
+    sh2::Interrupting = exception ? 1 : 0;
+    if (exception) {
+        sh2::SetExceptionRequest(*core);
+    } else {
+        sh2::RequestInterrupt(*core, c.vector, c.level);
     }
+    machine.accesses.clear();
+
+    EXPECT_EQ(sh2::RunCycles(*core, 0), 0);
+
+    EXPECT_EQ(Describe(machine.accesses), Describe({
+                                              Write(4, c.r15 - 4, c.sr),
+                                              Write(4, c.r15 - 8, c.pc),
+                                              Read(4, vectorAddress, 0x0002A000),
+                                          }));
+    EXPECT_EQ(core->R[15], c.r15 - 8);
+    EXPECT_EQ(core->PC, 0x0002A000u);
+    EXPECT_EQ(core->SR, (c.sr & ~0xF0u) | (exception ? 0xF0u : uint32_t{c.level} << 4));
+    EXPECT_EQ(sh2::Interrupting, 1);
 }
+
+std::string FrameName(const ::testing::TestParamInfo<std::tuple<FrameCase, bool>> &test) {
+    const FrameCase &c = std::get<0>(test.param);
+    return CaseName()(::testing::TestParamInfo<FrameCase>(c, test.index)) +
+           (std::get<1>(test.param) ? "_exception" : "_interrupt");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Frame, ::testing::Combine(::testing::ValuesIn(kFrameCases), ::testing::Bool()),
+                         FrameName);
 
 // ---------------------------------------------------------------------------
 // Undefined opcodes
@@ -371,6 +380,7 @@ TEST_F(RunLoop, UndefinedOpcodeShowsOneBoxAndStopsTheCoreUntilReset) {
 }
 
 struct WordingCase {
+    const char *name;
     bool master;
     uint8_t interrupting;
     uint32_t pc;
@@ -379,34 +389,40 @@ struct WordingCase {
     const char *text;
 };
 
+const WordingCase kWordingCases[] = {
+    {"master", true, 0, 0x06000ABC, {0xF00A}, 0x06000ABC, "Unknown opcode (master SH2) @0x06000ABC: 0xF00A"},
+    {"master interrupting", true, 1, 0x06000ABC, {0xF00A}, 0x06000ABC,
+     "Unknown opcode while interrupting (master SH2) @0x06000ABC: 0xF00A"},
+    {"slave", false, 1, 0x06000ABC, {0xF00A}, 0x06000ABC, "Unknown opcode (slave SH2) @0x06000ABC: 0xF00A"},
+    {"opcode 0", true, 0, 0x00000010, {0x0000}, 0x00000010, "Unknown opcode (master SH2) @0x00000010: 0x0000"},
+    {"delay slot", true, 0, 0x00001000, {0xA7FE, kUndefined}, 0x00002000,
+     "Unknown opcode (master SH2) @0x00002000: 0xFFFF"},
+};
+
+class UndefinedOpcode : public ::testing::TestWithParam<WordingCase> {
+protected:
+    void TearDown() override { sh2::Interrupting = 0; }
+};
+
 // The box names the core, for the master whether it is interrupting, and
 // the opcode's address: in the delay slot of a branch that is the target.
-TEST(UndefinedOpcode, WordingNamesProcessorStateAddressAndOpcode) {
-    const WordingCase cases[] = {
-        {true, 0, 0x06000ABC, {0xF00A}, 0x06000ABC, "Unknown opcode (master SH2) @0x06000ABC: 0xF00A"},
-        {true, 1, 0x06000ABC, {0xF00A}, 0x06000ABC,
-         "Unknown opcode while interrupting (master SH2) @0x06000ABC: 0xF00A"},
-        {false, 1, 0x06000ABC, {0xF00A}, 0x06000ABC, "Unknown opcode (slave SH2) @0x06000ABC: 0xF00A"},
-        {true, 0, 0x00000010, {0x0000}, 0x00000010, "Unknown opcode (master SH2) @0x00000010: 0x0000"},
-        {true, 0, 0x00001000, {0xA7FE, kUndefined}, 0x00002000, "Unknown opcode (master SH2) @0x00002000: 0xFFFF"},
-    };
+TEST_P(UndefinedOpcode, WordingNamesProcessorStateAddressAndOpcode) {
+    const WordingCase &c = GetParam();
     TestMachine &machine = TestMachine::Get();
-    for (const WordingCase &c : cases) {
-        SCOPED_TRACE(c.text);
-        machine.Reset();
-        CoreHandle core;
-        MakeCore(core, c.master, c.pc);
-        machine.SetWords(c.pc, c.program);
-        sh2::Interrupting = c.interrupting;
-        sh2::RunCycles(*core, 1);
-        sh2::RunCycles(*core, 100);
-        ASSERT_EQ(machine.boxes.size(), 1u);
-        EXPECT_EQ(machine.boxes[0].caption, "Error");
-        EXPECT_EQ(machine.boxes[0].text, c.text);
-        EXPECT_EQ(machine.boxes[0].flags, 0x10u);
-        EXPECT_EQ(core->PC, c.stop);
-    }
-    sh2::Interrupting = 0;
+    machine.Reset();
+    CoreHandle core;
+    MakeCore(core, c.master, c.pc);
+    machine.SetWords(c.pc, c.program);
+    sh2::Interrupting = c.interrupting;
+    sh2::RunCycles(*core, 1);
+    sh2::RunCycles(*core, 100);
+    ASSERT_EQ(machine.boxes.size(), 1u);
+    EXPECT_EQ(machine.boxes[0].caption, "Error");
+    EXPECT_EQ(machine.boxes[0].text, c.text);
+    EXPECT_EQ(machine.boxes[0].flags, 0x10u);
+    EXPECT_EQ(core->PC, c.stop);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, UndefinedOpcode, ::testing::ValuesIn(kWordingCases), CaseName());
 
 }  // namespace

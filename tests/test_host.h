@@ -2,6 +2,9 @@
 // callback call, captured message lines and captured modal boxes.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -92,6 +95,46 @@ struct CoreHandle {
     sh2::SH2Core *operator->() const { return core; }
 };
 void MakeCore(CoreHandle &handle, bool isMaster = true, uint32_t entry = 0x1000, uint32_t stack = 0x7F000);
+
+// The base of the on-chip tests (the memory bus and the peripherals): a
+// fresh test machine and a core on it, with nothing recorded yet. Fresh()
+// starts over within a test.
+class OnChipTest : public ::testing::Test {
+protected:
+    void SetUp() override { Fresh(); }
+    void Fresh() {
+        machine.Reset();
+        MakeCore(core);
+        machine.accesses.clear();
+    }
+
+    TestMachine &machine = TestMachine::Get();
+    CoreHandle core;
+};
+
+// The name of a parameterised test's case: its `name` with every character
+// but letters and digits made '_', and its index, so that names stay unique.
+struct CaseName {
+    template <class Case>
+    std::string operator()(const ::testing::TestParamInfo<Case> &test) const {
+        std::string name(test.param.name);
+        for (char &c : name) {
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        }
+        return name + "_" + std::to_string(test.index);
+    }
+};
+
+// The name of a parameterised test's case keyed by an `address`: the address
+// in hex, e.g. "at_FFFFFE00".
+struct AddressName {
+    template <class Case>
+    std::string operator()(const ::testing::TestParamInfo<Case> &test) const {
+        char text[16];
+        std::snprintf(text, sizeof text, "at_%08X", static_cast<unsigned>(test.param.address));
+        return text;
+    }
+};
 
 // The raw bytes of a core, for "nothing at all changed" checks.
 inline std::vector<unsigned char> BytesOf(const sh2::SH2Core &core) {

@@ -38,16 +38,8 @@ constexpr uint8_t kOcfb = 0x04;
 constexpr uint8_t kOvf = 0x02;
 constexpr uint8_t kCclra = 0x01;
 
-class FreeRunningTimer : public ::testing::Test {
+class FreeRunningTimer : public OnChipTest {
 protected:
-    void SetUp() override { Fresh(); }
-
-    void Fresh() {
-        machine.Reset();
-        MakeCore(core);
-        machine.accesses.clear();
-    }
-
     // The program's view of the timer: everything through the memory layer.
     void SetFrc(uint16_t value) { sh2::BusWriteWord(*core, kFrc, value); }
     uint16_t Frc() { return sh2::BusReadWord(*core, kFrc); }
@@ -87,8 +79,6 @@ protected:
         }
     }
 
-    TestMachine &machine = TestMachine::Get();
-    CoreHandle core;
 };
 
 // ---------------------------------------------------------------------------
@@ -154,54 +144,56 @@ struct UpdateCase {
     int vector;  // queued at the level, or -1 for nothing queued
 };
 
-TEST_F(FreeRunningTimer, OverflowCompareMatchesAndRequestsOfOneUpdate) {
-    const uint8_t all = kOvie | kOciae | kOcibe;
-    const UpdateCase cases[] = {
-        // A compare window runs from the old count to the new one, both
-        // included, without wrap-around.
-        {"inside the window", 0, 0x0100, 0x10, 0x0108, 0x010F, 0, 6, 0x0110, kOcfa | kOcfb, -1},
-        {"old value matches", 0, 0x0100, 0x10, 0x0100, 0x0100, 0, 6, 0x0110, kOcfa | kOcfb, -1},
-        {"new value matches", 0, 0x0100, 0x10, 0x0110, 0x0110, 0, 6, 0x0110, kOcfa | kOcfb, -1},
-        {"below and above the window", 0, 0x0100, 0x10, 0x00FF, 0x0111, 0, 6, 0x0110, 0, -1},
-        {"up to 0xFFFF is no overflow", 0, 0xFFF0, 0x0F, 0xFFFF, 0x1234, 0, 6, 0xFFFF, kOcfa, -1},
-        {"wrap to 0", 0, 0xFFFF, 1, 0x0000, 0xFFFF, 0, 6, 0x0000, kOvf, -1},
-        {"values passed while wrapping", 0, 0xFFF0, 0x20, 0xFFF8, 0x0008, 0, 6, 0x0010, kOvf, -1},
-        {"wrap to the old value", 0, 0x0040, 0x10000, 0x0040, 0x0041, 0, 6, 0x0040, kOvf | kOcfa, -1},
-        {"wraps twice, one flag", 0, 0x0000, 0x2FFFF, 0xFFFF, 0x0000, 0, 6, 0xFFFF, kOvf | kOcfa | kOcfb, -1},
-        // CCLRA: compare A clears the counter; B is tested against the window
-        // before the clear.
-        {"clear, A and B inside", kCclra, 0x0100, 0x10, 0x0108, 0x010C, 0, 6, 0, kCclra | kOcfa | kOcfb, -1},
-        {"clear, A outside", kCclra, 0x0100, 0x10, 0x0200, 0x0108, 0, 6, 0x0110, kCclra | kOcfb, -1},
-        {"clear, A passed while wrapping", kCclra, 0xFFF0, 0x20, 0x0004, 0x1000, 0, 6, 0x0010, kCclra | kOvf, -1},
-        {"clear, A with an overflow", kCclra, 0x0040, 0x10000, 0x0040, 0x1000, 0, 6, 0, kCclra | kOvf | kOcfa, -1},
-        // Each event has its own enable and vector; the level is IPRB's low
-        // nibble.
-        {"overflow", 0, 0xFFF0, 0x20, 0x8000, 0x8000, kOvie, 6, 0x0010, kOvf, 0x41},
-        {"compare A", 0, 0x0100, 0x10, 0x0108, 0x8000, kOciae, 6, 0x0110, kOcfa, 0x42},
-        {"compare B at level 15", 0, 0x0100, 0x10, 0x8000, 0x0108, kOcibe, 15, 0x0110, kOcfb, 0x42},
-        {"each event, own enable only", 0, 0x0100, 0x10, 0x0108, 0x0108, kOvie, 6, 0x0110, kOcfa | kOcfb, -1},
-        {"compare A enabled, B happened", 0, 0x0100, 0x10, 0x8000, 0x0108, kOciae, 6, 0x0110, kOcfb, -1},
-        {"overflow not enabled", 0, 0xFFF0, 0x20, 0x8000, 0x8000, kOciae | kOcibe | kIcie, 6, 0x0010, kOvf, -1},
-        // One level for all three: the first request in the order overflow,
-        // compare A, compare B is the one queued.
-        {"overflow before compare A", 0, 0x0100, 0x10000, 0x0100, 0x0100, all, 9, 0x0100, kOvf | kOcfa | kOcfb, 0x41},
-        {"overflow before compare B", 0, 0x8000, 0x10100, 0x0000, 0x8080, kOvie | kOcibe, 9, 0x8100, kOvf | kOcfb,
-         0x41},
-        {"compare A before B", 0, 0x0100, 0x10, 0x0101, 0x0102, kOciae | kOcibe, 9, 0x0110, kOcfa | kOcfb, 0x42},
-    };
-    for (const UpdateCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        Fresh();
-        SetUpInterrupts(c.tier, c.level);
-        sh2::BusWriteByte(*core, kFtcsr, c.ftcsr);
-        SetFrc(c.frc);
-        SetCompares(c.ocra, c.ocrb);
-        sh2::UpdateFreeRunningTimer(*core, static_cast<int32_t>(c.counts * 8));
-        EXPECT_EQ(Frc(), c.frcAfter);
-        EXPECT_EQ(Ftcsr(), c.ftcsrAfter);
-        ExpectRequest(c.level, c.vector);
-    }
+constexpr uint8_t kAllTimerEnables = kOvie | kOciae | kOcibe;
+const UpdateCase kUpdateCases[] = {
+    // A compare window runs from the old count to the new one, both
+    // included, without wrap-around.
+    {"inside the window", 0, 0x0100, 0x10, 0x0108, 0x010F, 0, 6, 0x0110, kOcfa | kOcfb, -1},
+    {"old value matches", 0, 0x0100, 0x10, 0x0100, 0x0100, 0, 6, 0x0110, kOcfa | kOcfb, -1},
+    {"new value matches", 0, 0x0100, 0x10, 0x0110, 0x0110, 0, 6, 0x0110, kOcfa | kOcfb, -1},
+    {"below and above the window", 0, 0x0100, 0x10, 0x00FF, 0x0111, 0, 6, 0x0110, 0, -1},
+    {"up to 0xFFFF is no overflow", 0, 0xFFF0, 0x0F, 0xFFFF, 0x1234, 0, 6, 0xFFFF, kOcfa, -1},
+    {"wrap to 0", 0, 0xFFFF, 1, 0x0000, 0xFFFF, 0, 6, 0x0000, kOvf, -1},
+    {"values passed while wrapping", 0, 0xFFF0, 0x20, 0xFFF8, 0x0008, 0, 6, 0x0010, kOvf, -1},
+    {"wrap to the old value", 0, 0x0040, 0x10000, 0x0040, 0x0041, 0, 6, 0x0040, kOvf | kOcfa, -1},
+    {"wraps twice, one flag", 0, 0x0000, 0x2FFFF, 0xFFFF, 0x0000, 0, 6, 0xFFFF, kOvf | kOcfa | kOcfb, -1},
+    // CCLRA: compare A clears the counter; B is tested against the window
+    // before the clear.
+    {"clear, A and B inside", kCclra, 0x0100, 0x10, 0x0108, 0x010C, 0, 6, 0, kCclra | kOcfa | kOcfb, -1},
+    {"clear, A outside", kCclra, 0x0100, 0x10, 0x0200, 0x0108, 0, 6, 0x0110, kCclra | kOcfb, -1},
+    {"clear, A passed while wrapping", kCclra, 0xFFF0, 0x20, 0x0004, 0x1000, 0, 6, 0x0010, kCclra | kOvf, -1},
+    {"clear, A with an overflow", kCclra, 0x0040, 0x10000, 0x0040, 0x1000, 0, 6, 0, kCclra | kOvf | kOcfa, -1},
+    // Each event has its own enable and vector; the level is IPRB's low
+    // nibble.
+    {"overflow", 0, 0xFFF0, 0x20, 0x8000, 0x8000, kOvie, 6, 0x0010, kOvf, 0x41},
+    {"compare A", 0, 0x0100, 0x10, 0x0108, 0x8000, kOciae, 6, 0x0110, kOcfa, 0x42},
+    {"compare B at level 15", 0, 0x0100, 0x10, 0x8000, 0x0108, kOcibe, 15, 0x0110, kOcfb, 0x42},
+    {"each event, own enable only", 0, 0x0100, 0x10, 0x0108, 0x0108, kOvie, 6, 0x0110, kOcfa | kOcfb, -1},
+    {"compare A enabled, B happened", 0, 0x0100, 0x10, 0x8000, 0x0108, kOciae, 6, 0x0110, kOcfb, -1},
+    {"overflow not enabled", 0, 0xFFF0, 0x20, 0x8000, 0x8000, kOciae | kOcibe | kIcie, 6, 0x0010, kOvf, -1},
+    // One level for all three: the first request in the order overflow,
+    // compare A, compare B is the one queued.
+    {"overflow before compare A", 0, 0x0100, 0x10000, 0x0100, 0x0100, kAllTimerEnables, 9, 0x0100, kOvf | kOcfa | kOcfb, 0x41},
+    {"overflow before compare B", 0, 0x8000, 0x10100, 0x0000, 0x8080, kOvie | kOcibe, 9, 0x8100, kOvf | kOcfb,
+     0x41},
+    {"compare A before B", 0, 0x0100, 0x10, 0x0101, 0x0102, kOciae | kOcibe, 9, 0x0110, kOcfa | kOcfb, 0x42},
+};
+
+class TimerUpdate : public FreeRunningTimer, public ::testing::WithParamInterface<UpdateCase> {};
+
+TEST_P(TimerUpdate, OverflowCompareMatchesAndRequestsOfOneUpdate) {
+    const UpdateCase &c = GetParam();
+    SetUpInterrupts(c.tier, c.level);
+    sh2::BusWriteByte(*core, kFtcsr, c.ftcsr);
+    SetFrc(c.frc);
+    SetCompares(c.ocra, c.ocrb);
+    sh2::UpdateFreeRunningTimer(*core, static_cast<int32_t>(c.counts * 8));
+    EXPECT_EQ(Frc(), c.frcAfter);
+    EXPECT_EQ(Ftcsr(), c.ftcsrAfter);
+    ExpectRequest(c.level, c.vector);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, TimerUpdate, ::testing::ValuesIn(kUpdateCases), CaseName());
 
 // ---------------------------------------------------------------------------
 // OCRA and OCRB behind the byte windows
@@ -256,32 +248,35 @@ TEST_F(FreeRunningTimer, TocrBit4ChoosesTheRegisterBehindTheByteWindows) {
 // ---------------------------------------------------------------------------
 // Input capture
 
-TEST_F(FreeRunningTimer, CaptureCopiesFrcSetsIcfAndRequestsIfEnabled) {
-    struct CaptureCase {
-        const char *name;
-        uint8_t tier;
-        uint8_t level;
-        uint8_t ftcsrBefore;
-        int vector;  // queued at the level, or -1 for nothing queued
-    };
-    const CaptureCase cases[] = {
-        {"enabled", kIcie, 5, 0, 0x43},
-        {"not enabled", kOvie | kOciae | kOcibe, 5, 0, -1},
-        {"other flags stay", kIcie, 12, kOvf | kOcfa | kCclra, 0x43},
-    };
-    for (const CaptureCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        Fresh();
-        SetUpInterrupts(c.tier, c.level);
-        sh2::BusWriteByte(*core, kFtcsr, c.ftcsrBefore);
-        sh2::BusWriteWord(*core, kIcr, 0x5555);
-        SetFrc(0xBEEF);
-        sh2::CaptureInput(*core);
-        EXPECT_EQ(sh2::BusReadWord(*core, kIcr), 0xBEEF);
-        EXPECT_EQ(Frc(), 0xBEEF);
-        EXPECT_EQ(Ftcsr(), c.ftcsrBefore | kIcf);
-        ExpectRequest(c.level, c.vector);
-    }
+struct CaptureCase {
+    const char *name;
+    uint8_t tier;
+    uint8_t level;
+    uint8_t ftcsrBefore;
+    int vector;  // queued at the level, or -1 for nothing queued
+};
+
+const CaptureCase kCaptureCases[] = {
+    {"enabled", kIcie, 5, 0, 0x43},
+    {"not enabled", kOvie | kOciae | kOcibe, 5, 0, -1},
+    {"other flags stay", kIcie, 12, kOvf | kOcfa | kCclra, 0x43},
+};
+
+class TimerCapture : public FreeRunningTimer, public ::testing::WithParamInterface<CaptureCase> {};
+
+TEST_P(TimerCapture, CaptureCopiesFrcSetsIcfAndRequestsIfEnabled) {
+    const CaptureCase &c = GetParam();
+    SetUpInterrupts(c.tier, c.level);
+    sh2::BusWriteByte(*core, kFtcsr, c.ftcsrBefore);
+    sh2::BusWriteWord(*core, kIcr, 0x5555);
+    SetFrc(0xBEEF);
+    sh2::CaptureInput(*core);
+    EXPECT_EQ(sh2::BusReadWord(*core, kIcr), 0xBEEF);
+    EXPECT_EQ(Frc(), 0xBEEF);
+    EXPECT_EQ(Ftcsr(), c.ftcsrBefore | kIcf);
+    ExpectRequest(c.level, c.vector);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, TimerCapture, ::testing::ValuesIn(kCaptureCases), CaseName());
 
 }  // namespace

@@ -23,14 +23,10 @@ constexpr uint8_t kControlBefore = 0x11;
 constexpr uint8_t kCounterBefore = 0x22;
 constexpr uint8_t kResetBefore = 0x33;
 
-class Watchdog : public ::testing::Test {
+class Watchdog : public OnChipTest {
 protected:
-    void SetUp() override { Fresh(); }
-
-    void Fresh() {
-        machine.Reset();
-        MakeCore(core);
-        machine.accesses.clear();
+    void SetUp() override {
+        OnChipTest::SetUp();
         core->watchdogControlCopy = kControlBefore;
         core->watchdogCounterCopy = kCounterBefore;
         core->resetControlCopy = kResetBefore;
@@ -44,8 +40,6 @@ protected:
         EXPECT_EQ(sh2::BusReadByte(*core, kRstcsrWrite), core->OnChipRegisterFile[0x82]);
     }
 
-    TestMachine &machine = TestMachine::Get();
-    CoreHandle core;
 };
 
 struct WriteCase {
@@ -58,8 +52,7 @@ struct WriteCase {
     uint8_t request;           // exceptionRequest afterwards
 };
 
-TEST_F(Watchdog, OnlyWordWritesActAndByTheirCode) {
-    const WriteCase cases[] = {
+const WriteCase kWriteCases[] = {
         {"counter code at WTCSR", 2, kWtcsr, 0x5A42, 0, kControlBefore, 0x42, 0},
         {"counter code at WTCNT keeps a request", 2, kWtcnt, 0x5A42, 1, kControlBefore, 0x42, 1},
         {"control code with TME clears the counter", 2, kWtcsr, 0xA520, 0, 0x20, 0x00, 1},
@@ -75,27 +68,30 @@ TEST_F(Watchdog, OnlyWordWritesActAndByTheirCode) {
         {"long write with both codes", 4, kWtcsr, 0x5A42A500, 1, kControlBefore, kCounterBefore, 1},
         {"byte write of WTCSR", 1, kWtcsr, 0x20, 0, kControlBefore, kCounterBefore, 0},
         {"byte write of WTCNT", 1, kWtcnt, 0x5A, 1, kControlBefore, kCounterBefore, 1},
-    };
-    for (const WriteCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        Fresh();
-        core->exceptionRequest = c.requestBefore;
-        if (c.width == 4) {
-            sh2::BusWriteLong(*core, c.address, c.value);
-        } else if (c.width == 2) {
-            sh2::BusWriteWord(*core, c.address, static_cast<uint16_t>(c.value));
-        } else {
-            sh2::BusWriteByte(*core, c.address, static_cast<uint8_t>(c.value));
-        }
-        EXPECT_EQ(core->exceptionRequest, c.request);
-        ExpectCopies(c.control, c.counter);
-        // The image always gets the bytes, and reads of more than a byte return them.
-        const uint32_t image = c.width == 4   ? sh2::BusReadLong(*core, c.address)
-                               : c.width == 2 ? sh2::BusReadWord(*core, c.address)
-                                              : core->OnChipRegisterFile[c.address & 0x1FF];
-        EXPECT_EQ(image, c.value);
-        EXPECT_TRUE(machine.accesses.empty()) << Describe(machine.accesses);
+};
+
+class WatchdogWrite : public Watchdog, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(WatchdogWrite, OnlyWordWritesActAndByTheirCode) {
+    const WriteCase &c = GetParam();
+    core->exceptionRequest = c.requestBefore;
+    if (c.width == 4) {
+        sh2::BusWriteLong(*core, c.address, c.value);
+    } else if (c.width == 2) {
+        sh2::BusWriteWord(*core, c.address, static_cast<uint16_t>(c.value));
+    } else {
+        sh2::BusWriteByte(*core, c.address, static_cast<uint8_t>(c.value));
     }
+    EXPECT_EQ(core->exceptionRequest, c.request);
+    ExpectCopies(c.control, c.counter);
+    // The image always gets the bytes, and reads of more than a byte return them.
+    const uint32_t image = c.width == 4   ? sh2::BusReadLong(*core, c.address)
+                           : c.width == 2 ? sh2::BusReadWord(*core, c.address)
+                                          : core->OnChipRegisterFile[c.address & 0x1FF];
+    EXPECT_EQ(image, c.value);
+    EXPECT_TRUE(machine.accesses.empty()) << Describe(machine.accesses);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, WatchdogWrite, ::testing::ValuesIn(kWriteCases), CaseName());
 
 }  // namespace
