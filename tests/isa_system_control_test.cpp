@@ -2,7 +2,7 @@
 // (which keeps only 0x3F3) and VBR, the order of TRAPA's and RTE's stack
 // accesses, RTE's slot, RTE as a slot, and when RTE clears Interrupting.
 // TRAPA's vectors and frame are in examples/trap_rte.s, SLEEP in
-// interrupts_test.cpp and examples/sleep_exception.s.
+// watchdog_test.cpp and examples/sleep_exception.s.
 #include <gtest/gtest.h>
 
 #include <cstdint>

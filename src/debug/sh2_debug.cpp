@@ -171,6 +171,8 @@ bool SlaveSwitchedOn() { return sh2::SlaveCore != nullptr && sh2::SlaveEnabled !
 
 bool StoppedOnUndefinedOpcode(Processor processor) { return CoreOf(processor).stoppedOnUndefinedOpcode; }
 
+bool Interrupting() { return sh2::Interrupting != 0; }
+
 Registers ReadRegisters(Processor processor) {
     const sh2::SH2Core &core = CoreOf(processor);
     Registers registers{};

@@ -38,6 +38,10 @@ bool SlaveSwitchedOn();
 // Whether the processor met an undefined opcode: it then stays where it
 // stopped, its slices passing as idle time, until a reset or a new PC.
 bool StoppedOnUndefinedOpcode(Processor processor);
+// The library-wide flag the master's undefined-opcode box reports ("while
+// interrupting"): set when either processor accepts an interrupt, cleared
+// by RTE and by InitSH2Plugin.
+bool Interrupting();
 
 // ---------------------------------------------------------------------------
 // Registers and memory of a processor (it must exist).
