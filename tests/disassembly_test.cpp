@@ -1,5 +1,5 @@
 // Decode and disassembly against GNU binutils: tests/fixtures/
-// objdump_sh2_opcodes.txt (tests/fixtures/gen_objdump_opcodes.sh) holds every
+// objdump_sh2_opcodes.txt (scripts/fixtures/gen_objdump_opcodes.sh) holds every
 // 16-bit opcode X as sh-elf-objdump prints it at address 2 * X. Every opcode
 // must disassemble to exactly that text, objdump's undefined opcodes (".word")
 // must be the ones no decode row matches, and those must run the undefined

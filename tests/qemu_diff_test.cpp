@@ -3,7 +3,7 @@
 // tests/fixtures/qemu_diff_cases.txt holds, per case, the initial R0-R15, T,
 // Q, M, MACH, MACL, GBR and PR, the opcodes and qemu's final state, and for
 // the memory and branch groups the code address and a 256-byte data page
-// with the bytes qemu changed in it; tests/fixtures/gen_qemu_diff.py writes
+// with the bytes qemu changed in it; scripts/fixtures/gen_qemu_diff.py writes
 // it (the format is in the fixture's header). Every case is replayed on a
 // core and the whole final state, page included, must match. Odd-numbered
 // cases start with the interrupt mask at 15 and S = 1 (S = 0 when the case
