@@ -47,5 +47,5 @@ if [ "$failures" -ne 0 ]; then
   echo "--- Windows stderr"; cat "$work/windows.err"
   exit 1
 fi
-echo "$(basename "$program") $*: same output ($(wc -l <"$work/linux.out") lines), exit status $linux_status," \
-  "$linux_cycles emulated cycles on Linux and Windows"
+echo "$(basename "$program") $*: the same output ($(wc -l <"$work/linux.out") lines), exit status" \
+  "$linux_status and emulated cycles ($linux_cycles) on Linux and Windows"
