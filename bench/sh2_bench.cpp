@@ -24,11 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "debug/sh2_debug.h"
-#include "host_machine/host_memory.h"
-#include "host_machine/plugin_loader.h"
-#include "host_machine/program_image.h"
-#include "sh2_plugin.h"
+#include "emulated_run.h"
 
 extern "C" int crc32_main(void);
 extern "C" int fib_main(void);
@@ -36,9 +32,6 @@ extern "C" int fib_main(void);
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr int32_t kSliceCycles = 10000;
-constexpr uint32_t kStackTop = 0x06200000;
 
 // ---------------------------------------------------------------------------
 // Where the native builds' output goes: into memory, so that their timing
@@ -57,89 +50,24 @@ struct Program {
 };
 const Program kPrograms[] = {{"crc32", crc32_main}, {"fib", fib_main}};
 
-// ---------------------------------------------------------------------------
-// The emulated machine: one program image, reloaded before every run.
+using sh2bench::kSliceCycles;
+using sh2bench::Machine;
+using sh2bench::RunToExit;
 
-struct Machine {
-    std::vector<uint8_t> elf;
-    sh2host::HostMemory memory;
-    sh2host::Plugin plugin;
-    std::string error;
-
-    bool Prepare(const std::string &program) {
-        // SH2_BENCH_PLUGIN in the environment names another build of the
-        // plug-in, for A/B runs of two builds.
-        const char *other = std::getenv("SH2_BENCH_PLUGIN");
-        if (!plugin.Load(other != nullptr && *other != '\0' ? other : SH2_BENCH_PLUGIN, error)) return false;
-        if (!sh2host::ReadProgramFile(std::string(SH2_BENCH_EXAMPLES) + "/" + program + ".elf", elf, error)) {
-            return false;
-        }
-        return true;
-    }
-
-    // Fresh memory, the program and its vectors; the plug-in initialised.
-    bool Start(uint8_t(SH2_CDECL *init)(const SH2HostInterface *)) {
-        memory.Clear();
-        sh2host::UseMemory(&memory);
-        sh2host::ports = {};
-        sh2host::ports.console = nullptr;
-        sh2host::quietMessages = true;
-        sh2host::LoadedImage image;
-        if (!sh2host::LoadElf(elf, image, error)) return false;
-        sh2host::WriteLongAt(0, image.entry);
-        sh2host::WriteLongAt(4, kStackTop);
-        sh2host::WriteLongAt(8, image.entry);
-        sh2host::WriteLongAt(12, kStackTop);
-        const SH2HostInterface host = sh2host::MakeHostInterface(memory);
-        return init(&host) != 0;
-    }
-};
-
-// Runs the started machine to its exit; returns the master's cycles.
-uint64_t RunToExit(int32_t(SH2_CDECL *run)(int32_t), int32_t slice) {
-    uint64_t cycles = 0;
-    while (!sh2host::ports.exited && cycles < 10'000'000'000ull) {
-        cycles += static_cast<uint64_t>(run(slice));
-    }
-    return cycles;
+// The plug-in the benchmark loads: the build's own, or the one that
+// SH2_BENCH_PLUGIN in the environment names (for A/B runs of two builds).
+std::string PluginPath() {
+    const char *other = std::getenv("SH2_BENCH_PLUGIN");
+    return other != nullptr && *other != '\0' ? other : SH2_BENCH_PLUGIN;
 }
-
-// ---------------------------------------------------------------------------
-// Instructions per run, counted once with the library linked in statically,
-// whose debugging interface reports every instruction of its rounds (a
-// delay slot counts as one of its own). Its rounds are the ones SH2RunCycles
-// runs, and they run to the end of the slice the program exits in, as the
-// timed runs of the loaded plug-in do.
-
-class InstructionCounter : public sh2debug::Observer {
-public:
-    uint64_t count = 0;
-    bool BeforeInstruction(sh2debug::Processor, uint32_t) override { return true; }
-    void AfterInstruction(const sh2debug::Instruction &instruction) override {
-        count += instruction.ranDelaySlot ? 2 : 1;
-    }
-    bool BeforeService(sh2debug::Processor) override { return true; }
-    bool AfterService(sh2debug::Processor, int32_t, int32_t) override { return true; }
-};
-
-uint64_t CountRunInstructions(Machine &machine) {
-    InstructionCounter counter;
-    if (machine.Start(InitSH2Plugin)) {
-        while (!sh2host::ports.exited) {
-            sh2debug::StartRound(kSliceCycles);
-            sh2debug::RunRound(counter);
-        }
-    }
-    DeInitPlugin();
-    return counter.count;
-}
+std::string ProgramPath(const std::string &program) { return std::string(SH2_BENCH_EXAMPLES) + "/" + program + ".elf"; }
 
 // The count of a program, taken once whatever the number of repetitions.
 uint64_t CountInstructions(Machine &machine, const std::string &program) {
     static std::map<std::string, uint64_t> counts;
     const auto known = counts.find(program);
     if (known != counts.end()) return known->second;
-    return counts[program] = CountRunInstructions(machine);
+    return counts[program] = sh2bench::CountRunInstructions(machine);
 }
 
 // ---------------------------------------------------------------------------
@@ -174,7 +102,7 @@ double SecondsSince(Clock::time_point begin) { return std::chrono::duration<doub
 
 void Emulated(benchmark::State &state, const Program &program) {
     Machine machine;
-    if (!machine.Prepare(program.name)) {
+    if (!machine.Prepare(PluginPath(), ProgramPath(program.name))) {
         state.SkipWithError(machine.error.c_str());
         return;
     }
@@ -223,7 +151,7 @@ constexpr int64_t kSliceWorkCycles = 2'000'000;
 void SliceLength(benchmark::State &state) {
     const auto slice = static_cast<int32_t>(state.range(0));
     Machine machine;
-    if (!machine.Prepare("crc32")) {
+    if (!machine.Prepare(PluginPath(), ProgramPath("crc32"))) {
         state.SkipWithError(machine.error.c_str());
         return;
     }

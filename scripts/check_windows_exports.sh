@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
-# Checks the export and import tables of the 32-bit Windows plug-in:
-#   - a PE32 i386 image;
-#   - exactly the fourteen entry points, undecorated (cdecl), with ordinals
-#     1 to 14 in the byte-wise order of their names, and nothing else;
+# Checks the export and import tables of a Windows plug-in, the 32-bit DLL
+# (PE32, i386) or the 64-bit one (PE32+, x86-64):
+#   - a PE32 i386 or PE32+ x86-64 image (EXPECTED_FORMAT, pei-i386 or
+#     pei-x86-64, if given);
+#   - exactly the fourteen entry points, undecorated (no cdecl underscore, no
+#     stdcall/fastcall @n), with ordinals 1 to 14 in the byte-wise order of
+#     their names, and nothing else;
 #   - MessageBoxA imported from USER32.dll and DeleteFileA from KERNEL32.dll;
 #   - no import from a DLL outside the operating system (in particular not
 #     libstdc++-6.dll, libgcc_s_*.dll or libwinpthread-1.dll).
-# Usage: scripts/check_windows_exports.sh build-windows/sh2_interpreter.dll
+# Usage: scripts/check_windows_exports.sh DLL [EXPECTED_FORMAT]
 set -euo pipefail
 
-if [ "$#" -ne 1 ]; then
-  echo "usage: $0 <dll>" >&2
+if [ "$#" -lt 1 ] || [ "$#" -gt 2 ]; then
+  echo "usage: $0 <dll> [pei-i386|pei-x86-64]" >&2
   exit 2
 fi
 dll="$1"
-objdump=i686-w64-mingw32-objdump
+expected_format=${2:-}
+# The 64-bit objdump reads both formats.
+objdump=x86_64-w64-mingw32-objdump
 if ! command -v "$objdump" >/dev/null 2>&1; then
-  echo "FAIL: $objdump not found (Debian package binutils-mingw-w64-i686)" >&2
+  echo "FAIL: $objdump not found (Debian package binutils-mingw-w64-x86-64)" >&2
   exit 1
 fi
 if [ ! -f "$dll" ]; then
@@ -40,8 +45,14 @@ if [ "$(LC_ALL=C sort <<<"$expected")" != "$expected" ]; then
 fi
 
 header=$("$objdump" -f "$dll")
-if ! grep -q 'file format pei-i386' <<<"$header"; then
-  fail "$dll is not a 32-bit (pei-i386) Windows image"
+format=$(sed -n 's/.*file format \(pei-[a-z0-9-]*\).*/\1/p' <<<"$header")
+case "$format" in
+  pei-i386) kind="PE32 i386" ;;
+  pei-x86-64) kind="PE32+ x86-64" ;;
+  *) fail "$dll is not a 32-bit (pei-i386) or 64-bit (pei-x86-64) Windows image"; kind="" ;;
+esac
+if [ -n "$expected_format" ] && [ "$format" != "$expected_format" ]; then
+  fail "$dll is ${format:-of no PE format}, expected $expected_format"
 fi
 
 dump=$("$objdump" -p "$dll")
@@ -139,7 +150,7 @@ if [ "$failures" -ne 0 ]; then
   exit 1
 fi
 
-echo "$dll: PE32 i386 image"
+echo "$dll: $kind image"
 echo "$dll: 14 exports, undecorated, ordinals 1..14 in byte-wise name order:"
 sed 's/^/  @/' <<<"$actual"
 echo "$dll: imports from $(tr '\n' ' ' <<<"$import_dlls")(all system DLLs)"

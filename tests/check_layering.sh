@@ -38,6 +38,6 @@ check_tool() {
 }
 check_tool host_machine 'sh2_plugin\.h|[a-z_]+\.h'
 check_tool sh2run 'sh2_plugin\.h|debug/sh2_debug\.h|host_machine/[a-z_]+\.h|sh2run/[a-z_/]+\.h'
-check_tool bench 'sh2_plugin\.h|debug/sh2_debug\.h|host_machine/[a-z_]+\.h'
+check_tool bench 'sh2_plugin\.h|debug/sh2_debug\.h|host_machine/[a-z_]+\.h|emulated_run\.h'
 [ "$status" -eq 0 ] && echo "layering OK: ${layers[*]}; host_machine, sh2run and bench through the public header and the debugging interface"
 exit "$status"

@@ -1,9 +1,14 @@
 // The built shared library, loaded the way a host loads it: by path, with its
 // fourteen entry points looked up by their undecorated names, driven through
-// the test machine.
+// the test machine. On Windows that is the DLL through LoadLibraryA, its
+// memory callbacks __fastcall and its message callback __cdecl (32-bit).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -152,5 +157,68 @@ TEST_F(PluginLibrary, MaskedRequestsWaitAndSetPcAndResetRestartTheMaster) {
     api.SH2RunCycles(2000);
     EXPECT_EQ(machine.Long(kSlaveResult), 350u);
 }
+
+// The cores' log files in the current directory: each initialisation deletes
+// them (DeleteFileA on Windows) and creates them anew, empty. A hard link to
+// the old file keeps its text, so the file was replaced, not truncated.
+TEST_F(PluginLibrary, InitDeletesAndRecreatesBothLogFiles) {
+    namespace fs = std::filesystem;
+    struct Scratch {
+        fs::path previous = fs::current_path(), path = previous / "plugin_library_logs";
+        std::error_code ignored;
+        Scratch() { fs::remove_all(path), fs::create_directories(path), fs::current_path(path); }
+        ~Scratch() { fs::current_path(previous, ignored), fs::remove_all(path, ignored); }
+    } scratch;
+    const std::string names[] = {"master_sh2_interpreter.log", "slave_sh2_interpreter.log"};
+    for (const std::string &name : names) {
+        std::ofstream(name) << "left by an earlier run\n";
+        fs::create_hard_link(name, name + ".old");
+    }
+    Init();
+    api.SlaveSH2On();
+    api.SH2RunCycles(100);
+    api.DeInitPlugin();
+    initialised = false;
+    for (const std::string &name : names) {
+        EXPECT_EQ(fs::file_size(name), 0u) << name;
+        std::ifstream old(name + ".old");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "left by an earlier run\n") << name;
+    }
+}
+
+#if defined(_WIN32)
+// On Windows the box is MessageBoxA: a window titled "About" that holds the
+// call until it is closed (the tests' Wine prefix has no display, but its
+// null display driver makes real windows). A second thread reads the box and
+// presses its OK button.
+std::atomic<bool> aboutReturned{false};
+bool aboutHeld = false;
+std::string aboutText;
+
+DWORD WINAPI CloseAboutBox(LPVOID) {
+    HWND box = nullptr;
+    for (int i = 0; i < 200 && box == nullptr; ++i, Sleep(50)) box = FindWindowA(nullptr, "About");
+    if (box == nullptr) return 1;
+    char text[128] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's static text
+    aboutText = text;
+    Sleep(300);
+    aboutHeld = !aboutReturned;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+TEST_F(PluginLibrary, AboutBoxIsAMessageBoxThatHoldsTheCallUntilClosed) {
+    const HANDLE closer = CreateThread(nullptr, 0, CloseAboutBox, nullptr, 0, nullptr);
+    api.DisplayPluginInfo();
+    aboutReturned = true;
+    DWORD found = 1;
+    WaitForSingleObject(closer, 15000);
+    GetExitCodeThread(closer, &found);
+    EXPECT_EQ(found, 0u) << "no window titled About appeared";
+    EXPECT_EQ(aboutText, "SH2 interpreter plugin Ver 1.2");
+    EXPECT_TRUE(aboutHeld) << "DisplayPluginInfo returned before the box was closed";
+}
+#endif
 
 }  // namespace
