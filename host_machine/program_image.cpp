@@ -56,7 +56,7 @@ void CollectFunctions(const std::vector<uint8_t> &file, std::vector<FunctionSymb
             if ((sym[12] & 0x0F) != 2 || length == 0 || name >= strsize) continue;  // STT_FUNC with a size
             const char *text = reinterpret_cast<const char *>(h + stroff + name);
             const uint64_t room = kAddressSpace - value;
-            functions.push_back({std::string(text, strnlen(text, strsize - name)), value,
+            functions.push_back({std::string(text, strnlen(text, static_cast<size_t>(strsize - name))), value,
                                  static_cast<uint32_t>(std::min<uint64_t>(length, room))});
         }
         break;

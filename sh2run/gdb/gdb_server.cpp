@@ -478,7 +478,7 @@ std::string GdbServer::ReadMemory(std::string_view arguments) {
     if (length > kMaxMemoryTransfer) length = kMaxMemoryTransfer;
     if (length > uint64_t{0x100000000} - address) length = uint64_t{0x100000000} - address;
     if (length == 0) return std::string();
-    std::vector<uint8_t> bytes(length);
+    std::vector<uint8_t> bytes(static_cast<size_t>(length));
     target_.ReadMemory(GeneralThread(), address, bytes.data(), static_cast<uint32_t>(length));
     std::string out;
     out.reserve(bytes.size() * 2);

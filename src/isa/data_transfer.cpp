@@ -7,6 +7,10 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
+// The handlers have internal linkage: each is reached only through this
+// group's table below, and the linker is spared one COMDAT section per
+// specialisation.
+namespace {
 
 SH2_HANDLER(MoveRegister) {
     core.R[N<Op>] = core.R[M<Op>];
@@ -132,6 +136,8 @@ SH2_HANDLER(ExtractMiddle) {
     core.R[N<Op>] = (core.R[M<Op>] << 16) | (core.R[N<Op>] >> 16);
 }
 
+
+}  // namespace
 
 SH2_DEFINE_GROUP_HANDLERS(DataTransfer)
 

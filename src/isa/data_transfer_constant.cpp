@@ -4,6 +4,10 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
+// The handlers have internal linkage: each is reached only through this
+// group's table below, and the linker is spared one COMDAT section per
+// specialisation.
+namespace {
 
 SH2_HANDLER(MoveImmediate) {
     core.R[N<Op>] = Imm8Signed<Op>;
@@ -47,6 +51,8 @@ SH2_HANDLER(MoveLongStoreGbr) {
     BusWriteLong(core, core.GBR + Disp8<Op> * 4, core.R[0]);
 }
 
+
+}  // namespace
 
 SH2_DEFINE_GROUP_HANDLERS(DataTransferConstant)
 

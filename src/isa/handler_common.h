@@ -98,12 +98,15 @@ template <template <uint16_t, Instruction> class Handler, Instruction Row>
 inline constexpr auto kRowHandlers = MakeRowHandlers<Handler, Row>(std::make_index_sequence<RowSize(PatternOf(Row).mask)>{});
 
 // Every handler template of the instruction list, declared for every group's
-// source; each is defined (and instantiated) only in the source of its group.
+// source; each is defined (and instantiated) only in the source of its group,
+// with internal linkage (the unnamed namespace of that source).
+namespace {
 #define SH2_DECLARE_HANDLER(name, group, bits, mnemonic, operands, cycles, notTaken, flow, handler) \
     template <uint16_t Op, Instruction Row>                                                            \
     struct handler;
 SH2_INSTRUCTION_LIST(SH2_DECLARE_HANDLER)
 #undef SH2_DECLARE_HANDLER
+}  // namespace
 
 // Per decode row, the specialised handlers of the rows of one group and null
 // for the rows of the others.
