@@ -3,10 +3,7 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
-// The handlers have internal linkage: each is reached only through this
-// group's table below, and the linker is spared one COMDAT section per
-// specialisation.
-namespace {
+SH2_BEGIN_HANDLERS
 
 SH2_HANDLER(AddRegister) {
     core.R[N<Op>] += core.R[M<Op>];
@@ -103,7 +100,7 @@ SH2_HANDLER(ExtendUnsignedWord) {
 }
 
 
-}  // namespace
+SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(Arithmetic)
 

@@ -3,14 +3,15 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
-// The handlers have internal linkage: each is reached only through this
-// group's table below, and the linker is spared one COMDAT section per
-// specialisation.
+SH2_BEGIN_HANDLERS
 namespace {
+
 template <uint16_t Op>
 uint32_t ConditionalTarget(const SH2Core &core) {
     return core.PC + 4 + BranchOffset8<Op>;
 }
+
+}  // namespace
 
 SH2_HANDLER(BranchIfTrue) {
     const bool taken = GetT(core) != 0;
@@ -28,6 +29,7 @@ SH2_HANDLER(BranchIfFalse) {
 // budget. At that point the rest of the budget passes as idle time and the
 // slice ends as usual. A BT/S run as a delay slot does not count: its branch
 // has spent cycles.
+namespace {
 
 constexpr uint32_t kEndlessFreeRun = uint32_t{1} << 27;
 
@@ -44,6 +46,8 @@ void CountFreeInstruction(SH2Core &core) {
         core.sliceCycles = core.sliceTarget;
     }
 }
+
+}  // namespace
 
 // A not-taken BT/S costs nothing, a not-taken BF/S 1 cycle.
 SH2_HANDLER(BranchIfTrueDelayed) {
@@ -83,7 +87,8 @@ SH2_HANDLER(JumpSubroutine) {
 // RTS drops the top two bits of the return address.
 SH2_HANDLER(ReturnFromSubroutine) { DelayedBranch(core, core.PR & 0x3FFFFFFFu, kCycles); }
 
-}  // namespace
+
+SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(Branch)
 

@@ -7,10 +7,7 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
-// The handlers have internal linkage: each is reached only through this
-// group's table below, and the linker is spared one COMDAT section per
-// specialisation.
-namespace {
+SH2_BEGIN_HANDLERS
 
 SH2_HANDLER(MoveRegister) {
     core.R[N<Op>] = core.R[M<Op>];
@@ -137,7 +134,7 @@ SH2_HANDLER(ExtractMiddle) {
 }
 
 
-}  // namespace
+SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(DataTransfer)
 

@@ -4,10 +4,7 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
-// The handlers have internal linkage: each is reached only through this
-// group's table below, and the linker is spared one COMDAT section per
-// specialisation.
-namespace {
+SH2_BEGIN_HANDLERS
 
 SH2_HANDLER(MoveImmediate) {
     core.R[N<Op>] = Imm8Signed<Op>;
@@ -52,7 +49,7 @@ SH2_HANDLER(MoveLongStoreGbr) {
 }
 
 
-}  // namespace
+SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(DataTransferConstant)
 

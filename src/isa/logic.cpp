@@ -3,10 +3,7 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
-// The handlers have internal linkage: each is reached only through this
-// group's table below, and the linker is spared one COMDAT section per
-// specialisation.
-namespace {
+SH2_BEGIN_HANDLERS
 
 SH2_HANDLER(AndRegister) {
     core.R[N<Op>] &= core.R[M<Op>];
@@ -115,7 +112,7 @@ SH2_HANDLER(ShiftLogicalRightBy) {
     core.R[N<Op>] >>= kShiftDistance<Op>;
 }
 
-}  // namespace
+SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(Logic)
 

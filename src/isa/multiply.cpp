@@ -3,10 +3,9 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
-// The handlers have internal linkage: each is reached only through this
-// group's table below, and the linker is spared one COMDAT section per
-// specialisation.
+SH2_BEGIN_HANDLERS
 namespace {
+
 uint64_t MacValue(const SH2Core &core) { return (uint64_t{core.MACH} << 32) | core.MACL; }
 void SetMacValue(SH2Core &core, uint64_t value) {
     core.MACH = static_cast<uint32_t>(value >> 32);
@@ -15,6 +14,8 @@ void SetMacValue(SH2Core &core, uint64_t value) {
 int64_t SignedProduct32(uint32_t a, uint32_t b) {
     return int64_t{static_cast<int32_t>(a)} * int64_t{static_cast<int32_t>(b)};
 }
+
+}  // namespace
 
 SH2_HANDLER(MultiplyLong) {
     core.MACL = core.R[N<Op>] * core.R[M<Op>];
@@ -114,7 +115,8 @@ SH2_HANDLER(Divide1) {
     core.SR = (core.SR & ~(kSrQ | kSrT)) | (newQ << 8) | (newQ == m ? kSrT : 0u);
 }
 
-}  // namespace
+
+SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(Multiply)
 

@@ -4,10 +4,7 @@
 #include "isa/handler_common.h"
 
 namespace sh2::isa {
-// The handlers have internal linkage: each is reached only through this
-// group's table below, and the linker is spared one COMDAT section per
-// specialisation.
-namespace {
+SH2_BEGIN_HANDLERS
 
 SH2_HANDLER(Nop) {}
 SH2_HANDLER(ClearT) {
@@ -125,7 +122,7 @@ SH2_HANDLER(ReturnFromException) {
 
 
 
-}  // namespace
+SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(SystemControl)
 
