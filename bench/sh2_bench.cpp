@@ -40,7 +40,9 @@ std::string nativeOutput;
 
 }  // namespace
 
-extern "C" void examples_put_char(char c) { nativeOutput.push_back(c); }
+extern "C" void examples_put_char(char c) {
+    nativeOutput.push_back(c);
+}
 
 namespace {
 
@@ -60,7 +62,9 @@ std::string PluginPath() {
     const char *other = std::getenv("SH2_BENCH_PLUGIN");
     return other != nullptr && *other != '\0' ? other : SH2_BENCH_PLUGIN;
 }
-std::string ProgramPath(const std::string &program) { return std::string(SH2_BENCH_EXAMPLES) + "/" + program + ".elf"; }
+std::string ProgramPath(const std::string &program) {
+    return std::string(SH2_BENCH_EXAMPLES) + "/" + program + ".elf";
+}
 
 // The count of a program, taken once whatever the number of repetitions.
 uint64_t CountInstructions(Machine &machine, const std::string &program) {
@@ -98,7 +102,9 @@ std::map<std::string, RunTimes> nativeRuns;
 std::map<int64_t, RunTimes> sliceRuns;
 RunTimes tableBuilds;
 
-double SecondsSince(Clock::time_point begin) { return std::chrono::duration<double>(Clock::now() - begin).count(); }
+double SecondsSince(Clock::time_point begin) {
+    return std::chrono::duration<double>(Clock::now() - begin).count();
+}
 
 void Emulated(benchmark::State &state, const Program &program) {
     Machine machine;
@@ -197,7 +203,9 @@ const bool kRegistered = [] {
     return true;
 }();
 
-const char *Verdict(bool met) { return met ? "met" : "NOT met"; }
+const char *Verdict(bool met) {
+    return met ? "met" : "NOT met";
+}
 
 void PrintSummary() {
     std::printf("\nSummary (slices of %d cycles; fastest single run, median run in brackets)\n", kSliceCycles);
@@ -227,7 +235,8 @@ void PrintSummary() {
             const double seconds = sliceRuns[slice].Fastest();
             const double overhead = (seconds - reference) / seconds;
             const double perSlice = (seconds - reference) / static_cast<double>(kSliceWorkCycles / slice);
-            std::printf("  %lld: %.1f%% (%.0f ns a slice)", static_cast<long long>(slice), overhead * 100, perSlice * 1e9);
+            std::printf("  %lld: %.1f%% (%.0f ns a slice)", static_cast<long long>(slice), overhead * 100,
+                        perSlice * 1e9);
             if (slice == 10000) std::printf(" [goal < 5%%: %s]", Verdict(overhead < 0.05));
         }
         std::printf("\n");

@@ -57,12 +57,12 @@ void BuildMachine(FuzzHost &host) {
     host.PlaceLong(0, 4, kStack);
     host.PlaceLong(0, 8, kEntry);
     host.PlaceLong(0, 12, kStack);
-    PlaceHalfword(host, kEntry + 0, 0x7001);   // ADD #1,R0
-    PlaceHalfword(host, kEntry + 2, 0x2F02);   // MOV.L R0,@R15
-    PlaceHalfword(host, kEntry + 4, 0xAFFC);   // BRA kEntry
-    PlaceHalfword(host, kEntry + 6, 0x0009);   // NOP (slot)
-    PlaceHalfword(host, kHandler + 0, 0x002B); // RTE
-    PlaceHalfword(host, kHandler + 2, 0x0009); // NOP (slot)
+    PlaceHalfword(host, kEntry + 0, 0x7001);    // ADD #1,R0
+    PlaceHalfword(host, kEntry + 2, 0x2F02);    // MOV.L R0,@R15
+    PlaceHalfword(host, kEntry + 4, 0xAFFC);    // BRA kEntry
+    PlaceHalfword(host, kEntry + 6, 0x0009);    // NOP (slot)
+    PlaceHalfword(host, kHandler + 0, 0x002B);  // RTE
+    PlaceHalfword(host, kHandler + 2, 0x0009);  // NOP (slot)
     host.Protect();
 }
 
@@ -106,9 +106,7 @@ void Step(FuzzHost &host, Model &model, InputReader &in) {
     uint64_t expectedCalls = 0;
     bool checkCalls = true;
     switch (in.U8() & 15) {
-        case 0:
-            InitWith(host, model, (in.U8() & 1) != 0 ? 0x200 : 0);
-            return;
+        case 0: InitWith(host, model, (in.U8() & 1) != 0 ? 0x200 : 0); return;
         case 1: {
             uint8_t result;
             {
@@ -171,12 +169,8 @@ void Step(FuzzHost &host, Model &model, InputReader &in) {
             expectedCalls = model.initialised ? 2 : 0;  // ReadLong at 8 and 12
             break;
         }
-        case 9:
-            SlaveSH2On();
-            break;
-        case 10:
-            SlaveSH2Off();
-            break;
+        case 9: SlaveSH2On(); break;
+        case 10: SlaveSH2Off(); break;
         case 11: {
             const uint32_t vector = in.U32();
             MasterSH2InterruptRequest(vector, in.U32());
@@ -187,15 +181,9 @@ void Step(FuzzHost &host, Model &model, InputReader &in) {
             SlaveSH2InterruptRequest(vector, in.U32());
             break;
         }
-        case 13:
-            MasterSH2InputCaptureSignal();
-            break;
-        case 14:
-            SlaveSH2InputCaptureSignal();
-            break;
-        default:
-            MasterSH2SetPC(in.U32());
-            break;
+        case 13: MasterSH2InputCaptureSignal(); break;
+        case 14: SlaveSH2InputCaptureSignal(); break;
+        default: MasterSH2SetPC(in.U32()); break;
     }
     Check(host.counters.messages - messagesBefore == expectedMessages, "message lines");
     if (checkCalls) {

@@ -22,10 +22,10 @@
 #include "fuzz_host.h"
 #include "host_machine/host_memory.h"
 #include "host_machine/program_image.h"
+#include "sh2_plugin.h"
 #include "sh2run/debug/machine_target.h"
 #include "sh2run/gdb/gdb_server.h"
 #include "sh2run/machine.h"
-#include "sh2_plugin.h"
 
 namespace {
 

@@ -46,7 +46,9 @@ constexpr size_t kMaxImage = 0x4000;
 // it makes each slice walk 2^27 instructions before the library ends it. That
 // case has its own test; here such a fill becomes a BT (0x89xx) to keep the
 // fuzzer fast.
-uint16_t UsableFill(uint16_t fill) { return (fill >> 8) == 0x8D ? static_cast<uint16_t>(fill ^ 0x0400) : fill; }
+uint16_t UsableFill(uint16_t fill) {
+    return (fill >> 8) == 0x8D ? static_cast<uint16_t>(fill ^ 0x0400) : fill;
+}
 
 void LoadMemory(FuzzHost &host, InputReader &in, uint16_t fill) {
     host.Unprotect();

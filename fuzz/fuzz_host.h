@@ -16,8 +16,8 @@
 #include <cstring>
 
 #include "core/platform.h"
-#include "plugin/version.h"
 #include "host_machine/host_memory.h"
+#include "plugin/version.h"
 #include "sh2_plugin.h"
 
 namespace sh2fuzz {
@@ -128,8 +128,7 @@ public:
         counters = HostCounters{};
         callBudget = budget;
         hostCallsAllowed = false;
-        sh2host::hooks = {
-            .onAccess = CountAccess, .dropWrites = true, .message = CountMessage, .portsEnabled = false};
+        sh2host::hooks = {.onAccess = CountAccess, .dropWrites = true, .message = CountMessage, .portsEnabled = false};
         sh2::SetModalBoxHandler(CountBox);
     }
 

@@ -35,9 +35,9 @@
 #include "bus/memory.h"
 #include "bus/onchip_registers.h"
 #include "core/interrupts.h"
-#include "isa/run_loop.h"
 #include "core/sh2_core.h"
 #include "fuzz_host.h"
+#include "isa/run_loop.h"
 
 namespace {
 
@@ -50,10 +50,10 @@ using sh2fuzz::InputReader;
 constexpr uint32_t kWindow = 0xFFFFFE00u;
 
 constexpr uint32_t kLongRegisters[] = {
-    sh2::reg::SAR0,  sh2::reg::DAR0,   sh2::reg::TCR0,   sh2::reg::CHCR0, sh2::reg::SAR1,
-    sh2::reg::DAR1,  sh2::reg::TCR1,   sh2::reg::CHCR1,  sh2::reg::DMAOR, 0xFFFFFFA0 /* VCRDMA0 */,
-    0xFFFFFFA8 /* VCRDMA1 */, 0xFFFFFEE0 /* IPRA */, sh2::reg::DVSR, sh2::reg::DVDNT, sh2::reg::DVCR,
-    sh2::reg::DVDNTH, sh2::reg::DVDNTL, sh2::reg::DVDNTUH, sh2::reg::DVDNTUL,
+    sh2::reg::SAR0,           sh2::reg::DAR0,        sh2::reg::TCR0,    sh2::reg::CHCR0,   sh2::reg::SAR1,
+    sh2::reg::DAR1,           sh2::reg::TCR1,        sh2::reg::CHCR1,   sh2::reg::DMAOR,   0xFFFFFFA0 /* VCRDMA0 */,
+    0xFFFFFFA8 /* VCRDMA1 */, 0xFFFFFEE0 /* IPRA */, sh2::reg::DVSR,    sh2::reg::DVDNT,   sh2::reg::DVCR,
+    sh2::reg::DVDNTH,         sh2::reg::DVDNTL,      sh2::reg::DVDNTUH, sh2::reg::DVDNTUL,
 };
 
 // The byte the fuzzer lets reach register image element `element`: the two
@@ -61,13 +61,10 @@ constexpr uint32_t kLongRegisters[] = {
 uint8_t Tame(uint32_t element, uint8_t value) {
     switch (element) {
         case sh2::reg::TCR0 + 1 - kWindow:
-        case sh2::reg::TCR1 + 1 - kWindow:
-            return 0;
+        case sh2::reg::TCR1 + 1 - kWindow: return 0;
         case sh2::reg::TCR0 + 2 - kWindow:
-        case sh2::reg::TCR1 + 2 - kWindow:
-            return value & 0x0F;
-        default:
-            return value;
+        case sh2::reg::TCR1 + 2 - kWindow: return value & 0x0F;
+        default: return value;
     }
 }
 
@@ -188,8 +185,10 @@ void Access(SH2Core &core, unsigned kind, InputReader &in) {
     Check(host.counters.warningBoxes - warningsBefore == expected.warnings, "DMA warning boxes");
     for (int ch = 0; ch < 2; ++ch) {
         if (expected.runs[ch]) {
-            Check(sh2::ImageLong(core, sh2::reg::TCR0 + 0x10u * static_cast<uint32_t>(ch)) == 0, "TCR after a transfer");
-            Check((sh2::ImageLong(core, sh2::reg::CHCR0 + 0x10u * static_cast<uint32_t>(ch)) & 2) != 0, "TE after a transfer");
+            Check(sh2::ImageLong(core, sh2::reg::TCR0 + 0x10u * static_cast<uint32_t>(ch)) == 0,
+                  "TCR after a transfer");
+            Check((sh2::ImageLong(core, sh2::reg::CHCR0 + 0x10u * static_cast<uint32_t>(ch)) & 2) != 0,
+                  "TE after a transfer");
         }
     }
 }
@@ -235,9 +234,7 @@ void Service(SH2Core &core, InputReader &in) {
             sh2::RequestInterrupt(core, vector, in.U8());
             break;
         }
-        default:
-            sh2::SetExceptionRequest(core);
-            break;
+        default: sh2::SetExceptionRequest(core); break;
     }
 }
 

@@ -31,7 +31,9 @@ uint32_t &WordAt(uint32_t address) {
     return memory->Block(2)[(address & 0x1FFFFCu) >> 2];
 }
 
-unsigned ByteShift(uint32_t address) { return (3u - (address & 3u)) * 8u; }
+unsigned ByteShift(uint32_t address) {
+    return (3u - (address & 3u)) * 8u;
+}
 
 }  // namespace
 
@@ -78,7 +80,9 @@ void HostMemory::Clear() {
     for (int i = 0; i < 3; ++i) std::memset(blocks_[i].get(), 0, kBlockSizes[i]);
 }
 
-void UseMemory(HostMemory *selected) { memory = selected; }
+void UseMemory(HostMemory *selected) {
+    memory = selected;
+}
 
 size_t WrittenPages::PageOf(uint32_t address) {
     const uint32_t natural = NaturalAddress(address);
@@ -102,7 +106,9 @@ int BlockHolding(uint32_t address) {
     return -1;
 }
 
-uint8_t ReadByteAt(uint32_t address) { return static_cast<uint8_t>(WordAt(address) >> ByteShift(address)); }
+uint8_t ReadByteAt(uint32_t address) {
+    return static_cast<uint8_t>(WordAt(address) >> ByteShift(address));
+}
 
 void WriteByteAt(uint32_t address, uint8_t value) {
     uint32_t &word = WordAt(address);

@@ -44,13 +44,17 @@ struct Plugin {
 
 #if defined(_WIN32)
     HMODULE handle = nullptr;
-    void *Symbol(const char *name) { return reinterpret_cast<void *>(GetProcAddress(handle, name)); }
+    void *Symbol(const char *name) {
+        return reinterpret_cast<void *>(GetProcAddress(handle, name));
+    }
     ~Plugin() {
         if (handle) FreeLibrary(handle);
     }
 #else
     void *handle = nullptr;
-    void *Symbol(const char *name) { return dlsym(handle, name); }
+    void *Symbol(const char *name) {
+        return dlsym(handle, name);
+    }
     ~Plugin() {
         if (handle) dlclose(handle);
     }

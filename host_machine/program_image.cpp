@@ -30,7 +30,9 @@ std::string BlockRange(int block) {
 uint32_t BigEndian32(const uint8_t *p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
-uint16_t BigEndian16(const uint8_t *p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+uint16_t BigEndian16(const uint8_t *p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 
 // The sized STT_FUNC symbols of the first SHT_SYMTAB section. Offsets are
 // 64-bit, so no header field can make them wrap; anything that does not fit
@@ -196,8 +198,8 @@ bool CheckImageRange(uint32_t address, uint64_t size, std::string &error) {
     const int block = BlockHolding(address);
     if (block >= 0) {
         if (BlockHolding(static_cast<uint32_t>(last)) == block) return true;
-        error = bytes + " run past the end of host memory block " + std::to_string(block) + " (" + BlockRange(block) +
-                ")";
+        error =
+            bytes + " run past the end of host memory block " + std::to_string(block) + " (" + BlockRange(block) + ")";
         return false;
     }
     if (address >= kOnChipRegistersStart) {

@@ -28,7 +28,7 @@ struct FunctionSymbol {
 struct LoadedImage {
     uint32_t entry = 0;
     bool hasEntry = false;
-    bool coversVectorTable = false;  // the image brings its own vectors (bytes 0..15)
+    bool coversVectorTable = false;         // the image brings its own vectors (bytes 0..15)
     std::vector<FunctionSymbol> functions;  // sorted by address
 };
 

@@ -3,8 +3,8 @@
 #include <fstream>
 
 #if !defined(_WIN32)
-#include <climits>
 #include <unistd.h>
+#include <climits>
 #endif
 
 namespace sh2run {
@@ -12,7 +12,9 @@ namespace {
 
 using namespace sh2host;
 
-bool FileExists(const std::string &path) { return std::ifstream(path).good(); }
+bool FileExists(const std::string &path) {
+    return std::ifstream(path).good();
+}
 
 std::string DefaultPluginPath(const char *argv0) {
 #if defined(_WIN32)

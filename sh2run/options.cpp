@@ -43,7 +43,8 @@ bool InterruptRequest(const char *text, InterruptSchedule &irq, std::string &err
     std::vector<std::string> fields;
     for (size_t start = 0;;) {
         const size_t comma = all.find(',', start);
-        fields.emplace_back(all.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        fields.emplace_back(
+            all.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
@@ -149,8 +150,7 @@ const std::vector<OptionSpec> &OptionTable() {
          }},
         {"--verbose", nullptr, "show which plug-in is loaded and its messages",
          [](const char *, Options &o, std::string &) { return o.verbose = true; }},
-        {"--help", nullptr, "print this text",
-         [](const char *, Options &o, std::string &) { return o.help = true; }},
+        {"--help", nullptr, "print this text", [](const char *, Options &o, std::string &) { return o.help = true; }},
     };
     return table;
 }

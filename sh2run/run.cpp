@@ -21,7 +21,9 @@ using sh2host::ports;
 // frames hold nothing to destroy; the plug-in is shut down right after.
 std::jmp_buf exitJump;
 
-[[noreturn]] void LeaveSlice() { std::longjmp(exitJump, 1); }
+[[noreturn]] void LeaveSlice() {
+    std::longjmp(exitJump, 1);
+}
 
 // SH2RunCycles, left early by the exit port's write: false then. Nothing
 // that changes after the setjmp is read after a longjmp.
@@ -116,8 +118,12 @@ RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget) {
     return {complete, sh2debug::RoundMasterCycles(), true};
 }
 
-bool ExitWatch::BeforeInstruction(sh2debug::Processor, uint32_t) { return !ports.exited; }
-bool ExitWatch::BeforeService(sh2debug::Processor) { return !ports.exited; }
+bool ExitWatch::BeforeInstruction(sh2debug::Processor, uint32_t) {
+    return !ports.exited;
+}
+bool ExitWatch::BeforeService(sh2debug::Processor) {
+    return !ports.exited;
+}
 
 RunResult RunPlain(const Options &options, const sh2host::Plugin &plugin) {
     RoundSchedule schedule(options, plugin.MasterSH2InterruptRequest);
@@ -148,7 +154,8 @@ RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, cons
     if (callgrind && !callgrind->Write(options.profileOut, error)) result.outputErrors.push_back(error);
     if (profiler) {
         for (const sh2debug::Processor processor : sh2debug::kProcessors) {
-            if (processor == sh2debug::Processor::Master || profiler->Ran(processor)) profiler->Print(stderr, processor);
+            if (processor == sh2debug::Processor::Master || profiler->Ran(processor))
+                profiler->Print(stderr, processor);
         }
     }
     return result;
@@ -161,23 +168,21 @@ int FinishRun(const Options &options, const RunResult &result) {
                          std::strerror(errno != 0 ? errno : EIO));
     }
     if (options.stats) {
-        std::fprintf(stderr, "slices: %" PRIu64 "\nemulated cycles: %" PRIu64 "%s\nwall time: %.3f s\nemulated MHz: %.1f\n",
-                     result.rounds, result.masterCycles,
-                     result.lastRoundUncounted ? " (without the last slice, which the exit cut short)" : "",
-                     result.seconds,
-                     result.seconds > 0 ? static_cast<double>(result.masterCycles) / result.seconds / 1e6 : 0.0);
+        std::fprintf(
+            stderr, "slices: %" PRIu64 "\nemulated cycles: %" PRIu64 "%s\nwall time: %.3f s\nemulated MHz: %.1f\n",
+            result.rounds, result.masterCycles,
+            result.lastRoundUncounted ? " (without the last slice, which the exit cut short)" : "", result.seconds,
+            result.seconds > 0 ? static_cast<double>(result.masterCycles) / result.seconds / 1e6 : 0.0);
         if (ports.exited) std::fprintf(stderr, "exit status: %" PRIu32 "\n", ports.exitStatus);
     }
     for (const std::string &error : errors) std::fprintf(stderr, "sh2run: %s\n", error.c_str());
     if (!errors.empty()) return kExitRunnerError;
     switch (result.end) {
-    case RunResult::End::Killed:
-        return kExitKilled;
-    case RunResult::End::CycleLimit:
-        std::fprintf(stderr, "sh2run: cycle limit of %" PRIu64 " reached without an exit\n", options.cycleLimit);
-        return kExitCycleLimit;
-    case RunResult::End::Exited:
-        break;
+        case RunResult::End::Killed: return kExitKilled;
+        case RunResult::End::CycleLimit:
+            std::fprintf(stderr, "sh2run: cycle limit of %" PRIu64 " reached without an exit\n", options.cycleLimit);
+            return kExitCycleLimit;
+        case RunResult::End::Exited: break;
     }
     const int code = ExitCodeForStatus(ports.exitStatus);
     if (static_cast<uint32_t>(code) != ports.exitStatus) {

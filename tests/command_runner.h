@@ -17,8 +17,12 @@ namespace sh2test {
 
 inline const std::string kRunner = SH2RUN_PATH;
 
-inline std::string Scratch(const std::string &name) { return std::to_string(getpid()) + "_" + name; }
-inline std::string Elf(const std::string &name) { return std::string(SH2_EXAMPLES_DIR) + "/bin/" + name + ".elf"; }
+inline std::string Scratch(const std::string &name) {
+    return std::to_string(getpid()) + "_" + name;
+}
+inline std::string Elf(const std::string &name) {
+    return std::string(SH2_EXAMPLES_DIR) + "/bin/" + name + ".elf";
+}
 
 inline std::string ReadText(const std::string &path) {
     std::ifstream in(path);
@@ -26,8 +30,8 @@ inline std::string ReadText(const std::string &path) {
 }
 
 inline void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 struct CommandResult {

@@ -85,6 +85,7 @@ TEST_P(TargetFollowsTheAddress, AsObjdumpPrintsIt) {
     EXPECT_EQ(sh2::Disassemble(c.opcode, c.address), c.name);
 }
 
-INSTANTIATE_TEST_SUITE_P(ObjdumpOracle, TargetFollowsTheAddress, ::testing::ValuesIn(kTargetCases), sh2test::CaseName());
+INSTANTIATE_TEST_SUITE_P(ObjdumpOracle, TargetFollowsTheAddress, ::testing::ValuesIn(kTargetCases),
+                         sh2test::CaseName());
 
 }  // namespace

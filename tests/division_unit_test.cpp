@@ -30,8 +30,8 @@ struct Registers {
 };
 
 std::ostream &operator<<(std::ostream &out, const Registers &r) {
-    return out << std::hex << "DVSR " << r.dvsr << " DVDNT " << r.dvdnt << " DVCR " << r.dvcr << " DVDNTH "
-               << r.dvdnth << " DVDNTL " << r.dvdntl << " DVDNTUH " << r.dvdntuh << " DVDNTUL " << r.dvdntul;
+    return out << std::hex << "DVSR " << r.dvsr << " DVDNT " << r.dvdnt << " DVCR " << r.dvcr << " DVDNTH " << r.dvdnth
+               << " DVDNTL " << r.dvdntl << " DVDNTUH " << r.dvdntuh << " DVDNTUL " << r.dvdntul;
 }
 
 // Values the registers hold before a division, so that every register the
@@ -44,9 +44,8 @@ constexpr uint32_t kStaleUpperLow = 0xDEAD001C;
 class DivisionUnit : public OnChipTest {
 protected:
     Registers Read() {
-        return {sh2::BusReadLong(*core, kDvsr),   sh2::BusReadLong(*core, kDvdnt),
-                sh2::BusReadLong(*core, kDvcr),   sh2::BusReadLong(*core, kDvdnth),
-                sh2::BusReadLong(*core, kDvdntl), sh2::BusReadLong(*core, kDvdntuh),
+        return {sh2::BusReadLong(*core, kDvsr),   sh2::BusReadLong(*core, kDvdnt),  sh2::BusReadLong(*core, kDvcr),
+                sh2::BusReadLong(*core, kDvdnth), sh2::BusReadLong(*core, kDvdntl), sh2::BusReadLong(*core, kDvdntuh),
                 sh2::BusReadLong(*core, kDvdntul)};
     }
 
@@ -57,7 +56,6 @@ protected:
         sh2::BusWriteLong(*core, kDvdntul, kStaleUpperLow);
         sh2::BusWriteLong(*core, kDvsr, divisor);
     }
-
 };
 
 struct DivisionCase {
@@ -73,22 +71,22 @@ std::ostream &operator<<(std::ostream &out, const DivisionCase &c) {
 }
 
 const DivisionCase kDivisions[] = {
-        {false, 0x00000007, -2, 0xFFFFFFFD, 1},           // 7 / -2
-        {false, 0xFFFFFFF9, 2, 0xFFFFFFFD, 0xFFFFFFFF},   // -7 / 2
-        {false, 0xFFFFFFF9, -2, 3, 0xFFFFFFFF},           // -7 / -2
-        {false, 0x7FFFFFFF, -1, 0x80000001, 0},
-        {false, 0x80000000, 3, 0xD5555556, 0xFFFFFFFE},
-        {false, 0x7FFFFFFF, INT32_MIN, 0, 0x7FFFFFFF},
-        {false, 0x80000000, -1, 0x80000000, 0},  // the quotient 2^31 does not fit: its low 32 bits
-        {false, 0x00000005, 0, 0x00000005, 0},
-        {false, 0x80000000, 0, 0x80000000, 0xFFFFFFFF},
-        {true, 0x0000000100000000, 1, 0, 0},  // quotient 2^32: low bits 0, no OVF
-        {true, 0xFFFFFFFFFFFFFFF9, -2, 3, 0xFFFFFFFF},
-        {true, 0x123456789ABCDEF0, 0x10000, 0x56789ABC, 0xDEF0},
-        {true, 0x7FFFFFFFFFFFFFFF, INT32_MAX, 2, 1},
-        {true, 0x8000000000000000, -1, 0, 0},  // the quotient 2^63 does not fit in 64 bits either
-        {true, 0x8000000000000001, -1, 0xFFFFFFFF, 0},
-        {true, 0xFEDCBA9876543210, 0, 0x76543210, 0xFEDCBA98},
+    {false, 0x00000007, -2, 0xFFFFFFFD, 1},          // 7 / -2
+    {false, 0xFFFFFFF9, 2, 0xFFFFFFFD, 0xFFFFFFFF},  // -7 / 2
+    {false, 0xFFFFFFF9, -2, 3, 0xFFFFFFFF},          // -7 / -2
+    {false, 0x7FFFFFFF, -1, 0x80000001, 0},
+    {false, 0x80000000, 3, 0xD5555556, 0xFFFFFFFE},
+    {false, 0x7FFFFFFF, INT32_MIN, 0, 0x7FFFFFFF},
+    {false, 0x80000000, -1, 0x80000000, 0},  // the quotient 2^31 does not fit: its low 32 bits
+    {false, 0x00000005, 0, 0x00000005, 0},
+    {false, 0x80000000, 0, 0x80000000, 0xFFFFFFFF},
+    {true, 0x0000000100000000, 1, 0, 0},  // quotient 2^32: low bits 0, no OVF
+    {true, 0xFFFFFFFFFFFFFFF9, -2, 3, 0xFFFFFFFF},
+    {true, 0x123456789ABCDEF0, 0x10000, 0x56789ABC, 0xDEF0},
+    {true, 0x7FFFFFFFFFFFFFFF, INT32_MAX, 2, 1},
+    {true, 0x8000000000000000, -1, 0, 0},  // the quotient 2^63 does not fit in 64 bits either
+    {true, 0x8000000000000001, -1, 0xFFFFFFFF, 0},
+    {true, 0xFEDCBA9876543210, 0, 0x76543210, 0xFEDCBA98},
 };
 
 class Division : public DivisionUnit, public ::testing::WithParamInterface<DivisionCase> {};

@@ -26,16 +26,30 @@ constexpr uint32_t kDe = 0x1;
 constexpr uint32_t kTe = 0x2;
 constexpr uint32_t kIe = 0x4;
 constexpr uint32_t kTa = 0x8;
-constexpr uint32_t Dm(uint32_t step) { return step << 14; }
-constexpr uint32_t Sm(uint32_t step) { return step << 12; }
-constexpr uint32_t Ts(uint32_t size) { return size << 10; }
+constexpr uint32_t Dm(uint32_t step) {
+    return step << 14;
+}
+constexpr uint32_t Sm(uint32_t step) {
+    return step << 12;
+}
+constexpr uint32_t Ts(uint32_t size) {
+    return size << 10;
+}
 constexpr uint32_t kFixed = 0, kIncrement = 1, kDecrement = 2, kReservedStep = 3;
 constexpr uint32_t kByteUnits = 0, kWordUnits = 1, kLongUnits = 2, kSixteenByteUnits = 3;
 
-constexpr uint32_t Sar(int channel) { return 0xFFFFFF80 + 0x10 * static_cast<uint32_t>(channel); }
-constexpr uint32_t Dar(int channel) { return Sar(channel) + 4; }
-constexpr uint32_t Tcr(int channel) { return Sar(channel) + 8; }
-constexpr uint32_t Chcr(int channel) { return Sar(channel) + 12; }
+constexpr uint32_t Sar(int channel) {
+    return 0xFFFFFF80 + 0x10 * static_cast<uint32_t>(channel);
+}
+constexpr uint32_t Dar(int channel) {
+    return Sar(channel) + 4;
+}
+constexpr uint32_t Tcr(int channel) {
+    return Sar(channel) + 8;
+}
+constexpr uint32_t Chcr(int channel) {
+    return Sar(channel) + 12;
+}
 
 class DmaController : public OnChipTest {
 protected:
@@ -47,7 +61,6 @@ protected:
         Store(Dar(channel), dar);
         Store(Tcr(channel), tcr);
     }
-
 };
 
 // ---------------------------------------------------------------------------
@@ -64,6 +77,7 @@ struct TransferCase {
 };
 
 const uint32_t kUpward = Dm(kIncrement) | Sm(kIncrement);
+// clang-format off
 const TransferCase kTransferCases[] = {
     {"bytes, both incremented", 0, kUpward | Ts(kByteUnits), 0x06000010, 0x06100010, 3, 1,
      {{0x06000010, 0x06100010}, {0x06000011, 0x06100011}, {0x06000012, 0x06100012}}, 0x06000013, 0x06100013},
@@ -92,6 +106,7 @@ const TransferCase kTransferCases[] = {
     {"register window to register window", 1, Ts(kByteUnits), 0xFFFFFE10, 0xFFFFFE60, 1, 1,
      {{0xFFFFFE10, 0xFFFFFE60}}, 0xFFFFFE10, 0xFFFFFE60},
 };
+// clang-format on
 
 class DmaTransfer : public DmaController, public ::testing::WithParamInterface<TransferCase> {};
 
@@ -137,6 +152,7 @@ struct StartCase {
 };
 
 const uint32_t kOneLong = Ts(kLongUnits) | kDe;  // one long unit, fixed addresses
+// clang-format off
 const StartCase kStartCases[] = {
     {"CHCR0 with DE while DME is 0 only stores", {{Chcr(0), kOneLong}}, ""},
     {"then DMAOR with DME runs channel 0", {{Chcr(0), kOneLong}, {kDmaor, 1}}, "0"},
@@ -159,6 +175,7 @@ const StartCase kStartCases[] = {
      {{Chcr(0), kOneLong}, {kDmaor + 2, 1, 2}, {Chcr(0) + 2, kOneLong, 2}, {Chcr(0), 0, 2}},
      ""},
 };
+// clang-format on
 
 class DmaStart : public DmaController, public ::testing::WithParamInterface<StartCase> {};
 
@@ -201,6 +218,7 @@ struct CompletionCase {
 };
 
 const uint32_t kBase = Dm(kIncrement) | Sm(kIncrement) | Ts(kLongUnits) | kDe;
+// clang-format off
 const CompletionCase kCompletionCases[] = {
     {"channel 0", 0, kBase | kIe, 0xB7, 0x00, 2, 7, 0xC8},
     {"channel 1", 1, kBase | kIe, 0xB7, 0x00, 1, 7, 0xC9},
@@ -213,6 +231,7 @@ const CompletionCase kCompletionCases[] = {
     {"single address, with IE", 0, kBase | kTa | kIe, 0x05, 0x00, 5, 5, 0xC8},
     {"single address, without IE", 1, kBase | kTa, 0x05, 0x00, 5, 5, -1},
 };
+// clang-format on
 
 class DmaCompletion : public DmaController, public ::testing::WithParamInterface<CompletionCase> {};
 

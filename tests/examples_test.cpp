@@ -41,7 +41,9 @@ struct CheckProgram {
     const char *name;
     const char *options;
 };
-std::ostream &operator<<(std::ostream &out, const CheckProgram &program) { return out << program.name; }
+std::ostream &operator<<(std::ostream &out, const CheckProgram &program) {
+    return out << program.name;
+}
 
 class AssembledCheckProgram : public ::testing::TestWithParam<CheckProgram> {};
 
@@ -55,8 +57,7 @@ TEST_P(AssembledCheckProgram, ReportsOkAndExitsWithZero) {
 
 INSTANTIATE_TEST_SUITE_P(Examples, AssembledCheckProgram,
                          ::testing::Values(CheckProgram{"trap_rte", ""}, CheckProgram{"sleep_exception", ""},
-                                           CheckProgram{"irq_entry", "--irq 80,6,2"},
-                                           CheckProgram{"nested_slots", ""}),
+                                           CheckProgram{"irq_entry", "--irq 80,6,2"}, CheckProgram{"nested_slots", ""}),
                          [](const ::testing::TestParamInfo<CheckProgram> &test) {
                              return std::string(test.param.name);
                          });

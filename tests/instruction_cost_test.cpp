@@ -22,15 +22,15 @@ namespace {
 
 constexpr uint32_t kCode = 0x00006000;
 constexpr uint16_t kNop = 0x0009;
-constexpr uint16_t kMulL = 0x0127;   // mul.l r2,r1: 2 cycles, as a slot
-constexpr uint16_t kAndB = 0xCD0F;   // and.b #15,@(r0,gbr): 3 cycles, as a slot
+constexpr uint16_t kMulL = 0x0127;  // mul.l r2,r1: 2 cycles, as a slot
+constexpr uint16_t kAndB = 0xCD0F;  // and.b #15,@(r0,gbr): 3 cycles, as a slot
 
 struct Cost {
     uint16_t opcode;
     const char *text;
-    int cycles;              // what the one-cycle slice returns
-    uint32_t t = 0;          // T before
-    uint16_t next = kNop;    // the word after the instruction: a delay slot or the next instruction
+    int cycles;            // what the one-cycle slice returns
+    uint32_t t = 0;        // T before
+    uint16_t next = kNop;  // the word after the instruction: a delay slot or the next instruction
 };
 
 // Delayed branches: own cost + slot cost. A conditional branch is listed
@@ -199,7 +199,9 @@ const Cost kCosts[] = {
     {0x3124, "div1 r2,r1", 1},
 };
 
-std::ostream &operator<<(std::ostream &out, const Cost &c) { return out << c.text; }
+std::ostream &operator<<(std::ostream &out, const Cost &c) {
+    return out << c.text;
+}
 
 class InstructionCost : public ::testing::TestWithParam<Cost> {
 protected:

@@ -35,7 +35,9 @@ const RegisterCase kQemuDefectCases[] = {
 
 class IsaQemuDefects : public RegisterInstruction {};
 
-TEST_P(IsaQemuDefects, ResultAndT) { Check(GetParam()); }
+TEST_P(IsaQemuDefects, ResultAndT) {
+    Check(GetParam());
+}
 
 INSTANTIATE_TEST_SUITE_P(Cases, IsaQemuDefects, ::testing::ValuesIn(kQemuDefectCases));
 

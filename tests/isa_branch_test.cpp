@@ -31,7 +31,9 @@ struct JumpCase {
     uint32_t prOut;
 };
 
-inline std::ostream &operator<<(std::ostream &out, const JumpCase &c) { return out << c.name; }
+inline std::ostream &operator<<(std::ostream &out, const JumpCase &c) {
+    return out << c.name;
+}
 
 const JumpCase kJumpCases[] = {
     {"BRAF R3 is not masked", 0x0323, {{3, 0x80000000}}, kBackgroundPr, 0x80004004, kBackgroundPr},
@@ -152,7 +154,7 @@ TEST_F(IsaDelaySlot, BranchToItsOwnSlotRunsTheSlotTwice) {
 // A branch to itself is not detected or skipped: it runs until the slice is
 // used up.
 TEST_F(IsaDelaySlot, BranchToItselfSpinsUntilTheSliceEnds) {
-    Place(kCodeBase, {0xAFFE, kAddOneR1});  // bra . ; add #1,r1
+    Place(kCodeBase, {0xAFFE, kAddOneR1});      // bra . ; add #1,r1
     EXPECT_EQ(sh2::RunCycles(Core(), 30), 30);  // ten times 2 + 1
     EXPECT_EQ(Core().PC, kCodeBase);
     EXPECT_EQ(Core().R[1], BackgroundRegister(1) + 10);

@@ -25,10 +25,13 @@ struct TransferCase {
     std::vector<HostAccess> accesses;
 };
 
-inline std::ostream &operator<<(std::ostream &out, const TransferCase &c) { return out << c.name; }
+inline std::ostream &operator<<(std::ostream &out, const TransferCase &c) {
+    return out << c.name;
+}
 
 constexpr uint32_t kGbr = 0x00002000;
 
+// clang-format off
 const TransferCase kTransferCases[] = {
     {"MOV.B R2,@(R0,R4)", 0x0424, {{0, 0x10}, {2, 0x123456AB}, {4, 0x2000}}, {}, {}, {Write(1, 0x2010, 0xAB)}},
     {"MOV.W R2,@(R0,R4)", 0x0425, {{0, 0x10}, {2, 0x123456AB}, {4, 0x2000}}, {}, {}, {Write(2, 0x2010, 0x56AB)}},
@@ -48,6 +51,7 @@ const TransferCase kTransferCases[] = {
     {"MOV.W @(15,R4),R0", 0x854F, {{4, 0x2000}}, {{2, 0x201E, 0xC000}}, {{0, 0xFFFFC000}},
      {Read(2, 0x201E, 0xC000)}},
 };
+// clang-format on
 
 class DataTransfer : public IsaTest, public ::testing::WithParamInterface<TransferCase> {};
 

@@ -23,13 +23,16 @@ struct ByteCase {
     int tOut;  // -1: unchanged
 };
 
-inline std::ostream &operator<<(std::ostream &out, const ByteCase &c) { return out << c.name; }
+inline std::ostream &operator<<(std::ostream &out, const ByteCase &c) {
+    return out << c.name;
+}
 
 constexpr uint32_t kGbr = 0x2000;
 constexpr uint32_t kR0 = 0x10;
 constexpr uint32_t kByte = kGbr + kR0;
 constexpr uint32_t kTasAddress = 0x2345;  // R6 for TAS.B @R6
 
+// clang-format off
 const ByteCase kByteCases[] = {
     {"AND.B #0xFF writes the byte back", 0xCDFF, 0x5A, 0, {Read(1, kByte, 0x5A), Write(1, kByte, 0x5A)}, kKeep},
     {"OR.B #0 writes the byte back", 0xCF00, 0xA5, 1, {Read(1, kByte, 0xA5), Write(1, kByte, 0xA5)}, kKeep},
@@ -39,6 +42,7 @@ const ByteCase kByteCases[] = {
     {"TAS.B of 0x80 writes the byte back", 0x461B, 0x80, 1,
      {Read(1, kTasAddress, 0x80), Write(1, kTasAddress, 0x80)}, 0},
 };
+// clang-format on
 
 class IsaLogicByte : public IsaTest, public ::testing::WithParamInterface<ByteCase> {};
 

@@ -13,7 +13,9 @@ using namespace sh2test;
 
 namespace {
 
-uint64_t Mac(const sh2::SH2Core &core) { return (uint64_t{core.MACH} << 32) | core.MACL; }
+uint64_t Mac(const sh2::SH2Core &core) {
+    return (uint64_t{core.MACH} << 32) | core.MACL;
+}
 
 // MAC.L @R5+,@R4+ and MAC.W @R5+,@R4+ (Rn = R4 at 0x1000, Rm = R5 at 0x2000)
 // with S = 1: `first` is the operand at Rn, `second` the one at Rm.
@@ -26,7 +28,9 @@ struct MacCase {
     uint64_t macOut;
 };
 
-inline std::ostream &operator<<(std::ostream &out, const MacCase &c) { return out << c.name; }
+inline std::ostream &operator<<(std::ostream &out, const MacCase &c) {
+    return out << c.name;
+}
 
 constexpr uint64_t kMax48 = 0x00007FFFFFFFFFFFull;
 constexpr uint64_t kMin48 = 0xFFFF800000000000ull;
@@ -41,8 +45,7 @@ const MacCase kSaturatingCases[] = {
     {"MAC.L large negative product", true, 0, 0x80000000, 0x7FFFFFFF, kMin48},
     {"MAC.L judged on all 64 bits, high", true, 0x1234567800000000ull, 0, 0, kMax48},
     {"MAC.L judged on all 64 bits, low", true, 0x8000000000000000ull, 0, 0, kMin48},
-    {"MAC.L in range borrows across the halves", true, 0x0000123400000000ull, 0xFFFFFFFE, 3,
-     0x00001233FFFFFFFAull},
+    {"MAC.L in range borrows across the halves", true, 0x0000123400000000ull, 0xFFFFFFFE, 3, 0x00001233FFFFFFFAull},
     // MAC.W: only MACL accumulates, clamped to 32 bits; an overflow sets bit 0
     // of MACH, which otherwise stays.
     {"MAC.W 0x7FFFFFFF + 1 saturates and marks MACH", false, 0x123456707FFFFFFFull, 1, 1, 0x123456717FFFFFFFull},

@@ -32,8 +32,11 @@ struct ControlCase {
     std::vector<HostAccess> accesses;
 };
 
-inline std::ostream &operator<<(std::ostream &out, const ControlCase &c) { return out << c.name; }
+inline std::ostream &operator<<(std::ostream &out, const ControlCase &c) {
+    return out << c.name;
+}
 
+// clang-format off
 const ControlCase kControlCases[] = {
     {"LDC R0,SR of all ones", 0x400E, {{0, 0xFFFFFFFF}}, 0x0F0, 0, {}, 0x3F3, kVbr, {}},
     {"LDC R3,SR drops bits 2, 3 and 10 up", 0x430E, {{3, 0x12345672}}, 0x3F3, 0, {}, 0x272, kVbr, {}},
@@ -51,6 +54,7 @@ const ControlCase kControlCases[] = {
     {"STC.L VBR,@-R15", 0x4F23, {{15, 0x00401000}}, 0x0F0, 0, {{15, 0x00400FFC}}, 0x0F0, kVbr,
      {Write(4, 0x00400FFC, kVbr)}},
 };
+// clang-format on
 
 class IsaSystemControl : public IsaTest, public ::testing::WithParamInterface<ControlCase> {};
 
@@ -90,8 +94,7 @@ TEST_F(IsaTrap, PushesSrThenReturnAddressAndJumpsThroughTheVector) {
         Machine().SetLong(0x00400080, 0x06004000);
         Place(0x00002000, {0xC320});  // trapa #0x20
         Step();
-        ExpectAccesses({Write(4, 0x00401FFC, 0x301), Write(4, 0x00401FF8, 0x00002002),
-                        Read(4, 0x00400080, 0x06004000)},
+        ExpectAccesses({Write(4, 0x00401FFC, 0x301), Write(4, 0x00401FF8, 0x00002002), Read(4, 0x00400080, 0x06004000)},
                        "frame and vector");
         EXPECT_EQ(Core().PC, 0x06004000u);
         EXPECT_EQ(Core().SR, 0x301u) << "TRAPA does not raise the mask";

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "isa/run_loop.h"
 #include "core/sh2_core.h"
 #include "isa/dispatch.h"
+#include "isa/run_loop.h"
 #include "test_host.h"
 
 namespace sh2test {
@@ -112,8 +112,8 @@ protected:
             want[index] = value;
         }
         for (int i = 0; i < 16; ++i) {
-            EXPECT_EQ(core_->R[i], want[i]) << what << ": R" << i << " is " << Hex(core_->R[i]) << ", expected "
-                                            << Hex(want[i]);
+            EXPECT_EQ(core_->R[i], want[i])
+                << what << ": R" << i << " is " << Hex(core_->R[i]) << ", expected " << Hex(want[i]);
         }
     }
 
@@ -137,7 +137,9 @@ struct RegisterCase {
     int32_t cycles = 1;
 };
 
-inline std::ostream &operator<<(std::ostream &out, const RegisterCase &c) { return out << c.name; }
+inline std::ostream &operator<<(std::ostream &out, const RegisterCase &c) {
+    return out << c.name;
+}
 
 // Runs one register case with every SR bit other than T set (S, mask 15, Q,
 // M) so that an instruction touching any SR bit besides T shows up; also

@@ -18,7 +18,6 @@ protected:
     std::vector<uint8_t> Image() const {
         return {core->OnChipRegisterFile, core->OnChipRegisterFile + sh2::kOnChipRegisterFileSize};
     }
-
 };
 
 enum class Destination { RegisterWindow, Ram, Host, Dropped };
@@ -67,7 +66,7 @@ TEST_P(MemoryRoute, EachAddressReachesItsDestinationOrNowhere) {
         core->OnChipRam[(ramOffset + i) % sh2::kOnChipRamSize] = ramBytes[i];
         core->OnChipRegisterFile[(imageOffset + i) % sh2::kOnChipRegisterFileSize] = imageBytes[i];
     }
-    const uint8_t *source = c.reads == Destination::Host ? hostBytes
+    const uint8_t *source = c.reads == Destination::Host  ? hostBytes
                             : c.reads == Destination::Ram ? ramBytes
                                                           : imageBytes;
     const uint32_t word = uint32_t{source[0]} << 8 | source[1];
@@ -91,8 +90,7 @@ TEST_P(MemoryRoute, EachAddressReachesItsDestinationOrNowhere) {
         if (c.writes == Destination::RegisterWindow) image[(imageOffset + i) % image.size()] = written[i];
     }
     if (c.writes == Destination::Host) {
-        expected = {Write(1, c.address, 0xA1), Write(2, c.address + 2, 0xB2C3),
-                    Write(4, c.address + 4, 0xD4E5F607)};
+        expected = {Write(1, c.address, 0xA1), Write(2, c.address + 2, 0xB2C3), Write(4, c.address + 4, 0xD4E5F607)};
     }
     sh2::BusWriteByte(*core, c.address, 0xA1);
     sh2::BusWriteWord(*core, c.address + 2, 0xB2C3);

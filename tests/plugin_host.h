@@ -46,7 +46,9 @@ inline std::string Lines(const std::vector<HostMessageLine> &messages) {
     }
     return text;
 }
-inline std::string Line(const std::string &text) { return Lines({{text, kMessageColour}}); }
+inline std::string Line(const std::string &text) {
+    return Lines({{text, kMessageColour}});
+}
 
 // Memory as a processor's program sees it.
 inline uint32_t Peek(Processor processor, uint32_t address, uint32_t size) {

@@ -112,7 +112,9 @@ TEST_P(IncompleteRecord, FailsWithTheFailedLine) {
 
 constexpr const char *kRecordWords[] = {"ReadByte",  "ReadWord",     "ReadLong",     "WriteByte",   "WriteWord",
                                         "WriteLong", "MemoryBlock0", "MemoryBlock1", "MemoryBlock2"};
-std::string RecordWordName(const ::testing::TestParamInfo<int> &test) { return kRecordWords[test.param]; }
+std::string RecordWordName(const ::testing::TestParamInfo<int> &test) {
+    return kRecordWords[test.param];
+}
 
 INSTANTIATE_TEST_SUITE_P(Without, IncompleteRecord, ::testing::Range(0, 9), RecordWordName);
 

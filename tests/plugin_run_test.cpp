@@ -231,7 +231,7 @@ TEST_P(ResetExport, ResetsItsOwnProcessorOnly) {
     machine.SetLong(registers.VBR + 12, 0xBAD1BAD1);
     const std::vector<uint8_t> ramBytes(0x1000, 0xA5);
     sh2debug::WriteMemory(target, 0xC0000000, ramBytes.data(), 0x1000);
-    Poke(target, 0xFFFFFE10, 0x8F, 1);  // TIER
+    Poke(target, 0xFFFFFE10, 0x8F, 1);    // TIER
     Poke(target, 0xFFFFFFE8, 0x5555, 2);  // WCR
     if (target == master) {
         MasterSH2InterruptRequest(0x40, 5);

@@ -78,11 +78,12 @@ struct CaseGroup {
     int minimumCases;
     bool program;
 };
-inline std::ostream &operator<<(std::ostream &out, const CaseGroup &group) { return out << group.name; }
+inline std::ostream &operator<<(std::ostream &out, const CaseGroup &group) {
+    return out << group.name;
+}
 const CaseGroup kGroups[] = {
-    {"arith", 1800, false}, {"logic", 1800, false}, {"mul", 1000, false}, {"div", 850, false},
-    {"divseq", 130, false}, {"mov", 650, true},     {"mac", 250, true},   {"rmw", 250, true},
-    {"branch", 300, true},  {"sys", 240, true},
+    {"arith", 1800, false}, {"logic", 1800, false}, {"mul", 1000, false}, {"div", 850, false},   {"divseq", 130, false},
+    {"mov", 650, true},     {"mac", 250, true},     {"rmw", 250, true},   {"branch", 300, true}, {"sys", 240, true},
 };
 
 std::vector<std::string> SplitFields(const std::string &line, const std::string &separator) {

@@ -11,8 +11,8 @@
 #include "bus/memory.h"
 #include "bus/onchip_registers.h"
 #include "core/interrupts.h"
-#include "isa/run_loop.h"
 #include "core/sh2_core.h"
+#include "isa/run_loop.h"
 #include "test_host.h"
 
 using namespace sh2test;

@@ -389,6 +389,7 @@ struct WordingCase {
     const char *text;
 };
 
+// clang-format off
 const WordingCase kWordingCases[] = {
     {"master", true, 0, 0x06000ABC, {0xF00A}, 0x06000ABC, "Unknown opcode (master SH2) @0x06000ABC: 0xF00A"},
     {"master interrupting", true, 1, 0x06000ABC, {0xF00A}, 0x06000ABC,
@@ -398,6 +399,7 @@ const WordingCase kWordingCases[] = {
     {"delay slot", true, 0, 0x00001000, {0xA7FE, kUndefined}, 0x00002000,
      "Unknown opcode (master SH2) @0x00002000: 0xFFFF"},
 };
+// clang-format on
 
 class UndefinedOpcode : public ::testing::TestWithParam<WordingCase> {
 protected:

@@ -23,15 +23,15 @@
 #include <thread>
 
 #include "command_runner.h"
+#include "debug/sh2_debug.h"
 #include "host_machine/host_memory.h"
 #include "host_machine/program_image.h"
-#include "debug/sh2_debug.h"
 #include "plugin/plugin_state.h"
 #include "sh2run/debug/history.h"
 #include "sh2run/debug/machine_target.h"
-#include "sh2run/machine.h"
 #include "sh2run/debug/profile.h"
 #include "sh2run/gdb/gdb_server.h"
+#include "sh2run/machine.h"
 #include "test_host.h"
 
 extern char **environ;
@@ -130,10 +130,10 @@ protected:
 };
 
 TEST_F(CrcPackets, DamagedFramesAreRefusedAndTheServerGoesOn) {
-    EXPECT_EQ(Send("$g#00"), "-");                  // bad checksum
-    EXPECT_EQ(Send("$?#zz"), "-");                  // checksum not hex
-    EXPECT_EQ(Send("garbage\x01\xff+++"), "");      // noise between frames
-    EXPECT_EQ(Send("$m6004000"), "");               // truncated: waits
+    EXPECT_EQ(Send("$g#00"), "-");              // bad checksum
+    EXPECT_EQ(Send("$?#zz"), "-");              // checksum not hex
+    EXPECT_EQ(Send("garbage\x01\xff+++"), "");  // noise between frames
+    EXPECT_EQ(Send("$m6004000"), "");           // truncated: waits
     std::string tail = GdbServer::Frame("m6004000,4");
     tail.erase(0, 9);  // the rest of the frame: ",4#" and the checksum
     EXPECT_EQ(Send(tail), std::string("+").append(GdbServer::Frame("d003400b")));
@@ -157,11 +157,13 @@ TEST_F(CrcPackets, BadArgumentsGetErrorsAndUnknownCommandsEmptyReplies) {
     for (const char *unknown : {"vFooBar", "X6004000,0:", "Z5,6004000,4", "QNonStop:1", "qUnheardOf", "!", "b", "bx"}) {
         EXPECT_EQ(Reply(unknown), "") << unknown;
     }
+    // clang-format off
     for (const char *bad : {"m", "mzz,4", "m6004000,", "m6004000,1ffffffffffffffff", "M6004000,ffffffff:00",
-                            "M6004000,2:00", "M6004000,2:zzzz", "M6004000:2,00", "p", "p43", "P10=1234", "Pzz=00000000",
-                            "G00", "gx", "Hg7", "Hx1", "T2", "Tzz", "Z0,6004000", "Z0,,2", "vCont;x", "vCont;s:zz", "vCont;s:2",
-                            "vCont;c:3", "vCont;r6004000:1", "Z2,6004000,0", "Z3,ffffffff,2",
-                            "qThreadExtraInfo,9", "qXfer:features:read:target.xml:zz,10"}) {
+                            "M6004000,2:00", "M6004000,2:zzzz", "M6004000:2,00", "p", "p43", "P10=1234",
+                            "Pzz=00000000", "G00", "gx", "Hg7", "Hx1", "T2", "Tzz", "Z0,6004000", "Z0,,2", "vCont;x",
+                            "vCont;s:zz", "vCont;s:2", "vCont;c:3", "vCont;r6004000:1", "Z2,6004000,0",
+                            "Z3,ffffffff,2", "qThreadExtraInfo,9", "qXfer:features:read:target.xml:zz,10"}) {
+        // clang-format on
         EXPECT_EQ(Reply(bad), "E01") << bad;
     }
     // Huge lengths are cut to one transfer, and to the top of the address space.
@@ -328,13 +330,13 @@ tier:   .long   0xfffffe10
 )");
     static std::vector<std::string> seen;
     seen.clear();
-    sh2debug::WatchOnChipAccesses([](sh2debug::Processor processor, uint32_t address, uint32_t value, uint8_t size,
-                                     bool write) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%s %c%u %08x=%x", sh2debug::ProcessorName(processor), write ? 'W' : 'R',
-                      static_cast<unsigned>(size), static_cast<unsigned>(address), static_cast<unsigned>(value));
-        seen.emplace_back(text);
-    });
+    sh2debug::WatchOnChipAccesses(
+        [](sh2debug::Processor processor, uint32_t address, uint32_t value, uint8_t size, bool write) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%s %c%u %08x=%x", sh2debug::ProcessorName(processor), write ? 'W' : 'R',
+                          static_cast<unsigned>(size), static_cast<unsigned>(address), static_cast<unsigned>(value));
+            seen.emplace_back(text);
+        });
     InstructionBudget(12).Run();
     uint8_t byte = 0;
     sh2debug::ReadMemory(sh2debug::Processor::Master, 0xC0000100, &byte, 1);
@@ -429,7 +431,9 @@ public:
         }
         return -1;
     }
-    void Write(std::string_view bytes) { ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size())); }
+    void Write(std::string_view bytes) {
+        ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+    }
     // Reads until `expected` has arrived (or 10 s pass).
     std::string ReadUntil(std::string_view expected) {
         std::string got;
@@ -644,9 +648,9 @@ TEST(Sh2runTrace, InstructionsThatCostNothingAreTracedAndProfiled) {
         const bool slot = text.ends_with("\t! delay slot");
         traced.push_back(m[1].str() + " " + m[2].str() + " " + m[3].str() + (slot ? " slot" : ""));
     }
-    const std::vector<std::string> expected = {
-        "06004000 0 clrt",     "06004002 1 bt.s", "06004004 1 nop",   "06004006 2 bf.s",
-        "06004008 3 bt.s slot", "0600400c 3 mov.l", "0600400e 4 mov", "06004010 5 mov.l"};
+    const std::vector<std::string> expected = {"06004000 0 clrt", "06004002 1 bt.s",      "06004004 1 nop",
+                                               "06004006 2 bf.s", "06004008 3 bt.s slot", "0600400c 3 mov.l",
+                                               "0600400e 4 mov",  "06004010 5 mov.l"};
     EXPECT_EQ(traced, expected) << run.output;
     EXPECT_NE(run.errors.find("6 100.00%              8  total"), std::string::npos) << run.errors;
     EXPECT_NE(run.errors.find("emulated cycles: 6\n"), std::string::npos) << run.errors;
@@ -663,10 +667,19 @@ TEST(Sh2runProfile, EveryAddressFindsTheInnermostFunctionHoldingIt) {
     const struct {
         uint32_t address;
         size_t function;
-    } cases[] = {{0x05FFFFFF, FunctionMap::kNone}, {0x06000000, 0}, {0x0600FFFF, 0}, {0x06010000, 2},
-                 {0x0601007F, 2},                   {0x06010080, 1}, {0x06010100, 0}, {0x06170000, 0},
-                 {0x0617FFFF, 0},                   {0x06180000, FunctionMap::kNone}, {0xFFFFFF00, 3},
-                 {0xFFFFFFFF, 3},                   {0, FunctionMap::kNone}};
+    } cases[] = {{0x05FFFFFF, FunctionMap::kNone},
+                 {0x06000000, 0},
+                 {0x0600FFFF, 0},
+                 {0x06010000, 2},
+                 {0x0601007F, 2},
+                 {0x06010080, 1},
+                 {0x06010100, 0},
+                 {0x06170000, 0},
+                 {0x0617FFFF, 0},
+                 {0x06180000, FunctionMap::kNone},
+                 {0xFFFFFF00, 3},
+                 {0xFFFFFFFF, 3},
+                 {0, FunctionMap::kNone}};
     for (const auto &c : cases) EXPECT_EQ(map.Find(c.address), c.function) << std::hex << c.address;
 }
 
@@ -693,7 +706,8 @@ TEST(Sh2runProfile, CallgrindAnnotateReadsTheProfile) {
         return text;
     };
     std::smatch totals;
-    ASSERT_TRUE(std::regex_search(annotate.output, totals, std::regex("([0-9,]+) \\(100\\.0%\\) +[0-9,]+ \\(100\\.0%\\)  PROGRAM TOTALS")))
+    ASSERT_TRUE(std::regex_search(annotate.output, totals,
+                                  std::regex("([0-9,]+) \\(100\\.0%\\) +[0-9,]+ \\(100\\.0%\\)  PROGRAM TOTALS")))
         << annotate.output << annotate.errors;
     EXPECT_EQ(number(totals[1]), stats[1].str());
     // The annotated source lines: the costliest is the bit loop.
@@ -704,8 +718,8 @@ TEST(Sh2runProfile, CallgrindAnnotateReadsTheProfile) {
     for (std::string text; std::getline(lines, text);) {
         std::smatch m;
         const bool summary = text.find("PROGRAM TOTALS") != std::string::npos ||
-                             text.find("events annotated") != std::string::npos || text.find(".c:") != std::string::npos ||
-                             text.find(".h:") != std::string::npos;
+                             text.find("events annotated") != std::string::npos ||
+                             text.find(".c:") != std::string::npos || text.find(".h:") != std::string::npos;
         if (!summary && std::regex_match(text, m, line) && std::stoull(number(m[1])) > most) {
             most = std::stoull(number(m[1]));
             costliest = m[2];
@@ -713,8 +727,12 @@ TEST(Sh2runProfile, CallgrindAnnotateReadsTheProfile) {
     }
     EXPECT_NE(costliest.find("for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1)"), std::string::npos) << costliest;
     std::smatch mainRow, crcRow;
-    ASSERT_TRUE(std::regex_search(inclusive.output, mainRow, std::regex("([0-9,]+) \\([ 0-9.]+%\\) +[0-9,]+ \\([ 0-9.]+%\\)  \\./examples/crc32\\.c:main")));
-    ASSERT_TRUE(std::regex_search(inclusive.output, crcRow, std::regex("([0-9,]+) \\([ 0-9.]+%\\) +[0-9,]+ \\([ 0-9.]+%\\)  \\./examples/crc32\\.c:crc32")));
+    ASSERT_TRUE(std::regex_search(
+        inclusive.output, mainRow,
+        std::regex("([0-9,]+) \\([ 0-9.]+%\\) +[0-9,]+ \\([ 0-9.]+%\\)  \\./examples/crc32\\.c:main")));
+    ASSERT_TRUE(std::regex_search(
+        inclusive.output, crcRow,
+        std::regex("([0-9,]+) \\([ 0-9.]+%\\) +[0-9,]+ \\([ 0-9.]+%\\)  \\./examples/crc32\\.c:crc32")));
     EXPECT_GT(std::stoull(number(mainRow[1])), std::stoull(number(crcRow[1])));
 }
 

@@ -25,7 +25,8 @@ start:  mov.l   status, r0
 spin:   bra     spin
         nop
         .align  2
-status: .long   )" + std::to_string(status) + R"(
+status: .long   )" +
+           std::to_string(status) + R"(
 port:   .long   0x01000004
 )";
 }
@@ -46,7 +47,7 @@ void Put16(std::vector<uint8_t> &bytes, size_t at, uint16_t value) {
 // An ELF executable of one PT_LOAD segment holding `code` at `address` with
 // `memorySize` bytes in memory, entered at `address`.
 std::vector<uint8_t> ElfImage(const std::vector<uint8_t> &code, uint32_t address, uint32_t memorySize,
-                         uint8_t encoding = 2, uint16_t machine = 42, uint16_t type = 2, uint16_t segments = 1) {
+                              uint8_t encoding = 2, uint16_t machine = 42, uint16_t type = 2, uint16_t segments = 1) {
     std::vector<uint8_t> elf(84, 0);
     elf[0] = 0x7F, elf[1] = 'E', elf[2] = 'L', elf[3] = 'F', elf[4] = 1, elf[5] = encoding, elf[6] = 1;
     Put16(elf, 16, type);
@@ -112,7 +113,9 @@ struct RefusedProgram {
     const char *options;
     const char *message;
 };
-std::ostream &operator<<(std::ostream &out, const RefusedProgram &c) { return out << c.name; }
+std::ostream &operator<<(std::ostream &out, const RefusedProgram &c) {
+    return out << c.name;
+}
 
 class RefusedProgramFile : public Sh2runTest, public ::testing::WithParamInterface<RefusedProgram> {
 protected:
@@ -164,31 +167,28 @@ TEST_P(RefusedProgramFile, GetsAClearMessageAndExitCode125) {
 
 INSTANTIATE_TEST_SUITE_P(
     Loader, RefusedProgramFile,
-    ::testing::Values(RefusedProgram{"missing file", "", "cannot open"},
-                      RefusedProgram{"directory", "", "is a directory"},
-                      RefusedProgram{"device", "", "is not a regular file"},
-                      RefusedProgram{"over 64 MiB", "", "larger than 64 MiB"},
-                      RefusedProgram{"not ELF", "", "not an ELF file"},
-                      RefusedProgram{"truncated ELF header", "", "truncated ELF header"},
-                      RefusedProgram{"little-endian", "", "little-endian ELF"},
-                      RefusedProgram{"data encoding 3", "", "unknown ELF data encoding 3"},
-                      RefusedProgram{"not SH", "", "not an SH ELF file"},
-                      RefusedProgram{"relocatable", "", "not an executable"},
-                      RefusedProgram{"no program header", "", "bad ELF program header table"},
-                      RefusedProgram{"more file than memory bytes", "", "more bytes in the file (20) than in memory (8)"},
-                      RefusedProgram{"segment past the end of the file", "", "runs past the end of the file"},
-                      RefusedProgram{"outside the blocks", "", "outside the host memory blocks"},
-                      RefusedProgram{"zero fill through the aliases", "", "run past the end of host memory block 0"},
-                      RefusedProgram{"on-chip RAM", "", "lie in on-chip RAM"},
-                      RefusedProgram{"on-chip registers", "", "lie in the on-chip registers"},
-                      RefusedProgram{"alias of block 2", "", "alias of host memory block 2: link them at 0x06004000"},
-                      RefusedProgram{"empty raw file", "--raw 0x06004000", "empty file"},
-                      RefusedProgram{"raw outside the blocks", "--raw 0x00400000", "outside the host memory blocks"},
-                      RefusedProgram{"raw running off block 0", "--raw 0x0007FFF0",
-                                     "run past the end of host memory block 0"},
-                      RefusedProgram{"raw in on-chip RAM", "--raw 0xC0000000", "lie in on-chip RAM"},
-                      RefusedProgram{"missing plug-in", "--raw 0x06004000 --plugin /nonexistent/plugin.so",
-                                     "cannot load the plug-in"}),
+    ::testing::Values(
+        RefusedProgram{"missing file", "", "cannot open"}, RefusedProgram{"directory", "", "is a directory"},
+        RefusedProgram{"device", "", "is not a regular file"}, RefusedProgram{"over 64 MiB", "", "larger than 64 MiB"},
+        RefusedProgram{"not ELF", "", "not an ELF file"},
+        RefusedProgram{"truncated ELF header", "", "truncated ELF header"},
+        RefusedProgram{"little-endian", "", "little-endian ELF"},
+        RefusedProgram{"data encoding 3", "", "unknown ELF data encoding 3"},
+        RefusedProgram{"not SH", "", "not an SH ELF file"}, RefusedProgram{"relocatable", "", "not an executable"},
+        RefusedProgram{"no program header", "", "bad ELF program header table"},
+        RefusedProgram{"more file than memory bytes", "", "more bytes in the file (20) than in memory (8)"},
+        RefusedProgram{"segment past the end of the file", "", "runs past the end of the file"},
+        RefusedProgram{"outside the blocks", "", "outside the host memory blocks"},
+        RefusedProgram{"zero fill through the aliases", "", "run past the end of host memory block 0"},
+        RefusedProgram{"on-chip RAM", "", "lie in on-chip RAM"},
+        RefusedProgram{"on-chip registers", "", "lie in the on-chip registers"},
+        RefusedProgram{"alias of block 2", "", "alias of host memory block 2: link them at 0x06004000"},
+        RefusedProgram{"empty raw file", "--raw 0x06004000", "empty file"},
+        RefusedProgram{"raw outside the blocks", "--raw 0x00400000", "outside the host memory blocks"},
+        RefusedProgram{"raw running off block 0", "--raw 0x0007FFF0", "run past the end of host memory block 0"},
+        RefusedProgram{"raw in on-chip RAM", "--raw 0xC0000000", "lie in on-chip RAM"},
+        RefusedProgram{"missing plug-in", "--raw 0x06004000 --plugin /nonexistent/plugin.so",
+                       "cannot load the plug-in"}),
     [](const ::testing::TestParamInfo<RefusedProgram> &test) {
         std::string name = test.param.name;
         for (char &c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
@@ -215,7 +215,9 @@ struct OptionCase {
     const char *arguments;
     const char *message;  // null: accepted
 };
-std::ostream &operator<<(std::ostream &out, const OptionCase &c) { return out << c.arguments; }
+std::ostream &operator<<(std::ostream &out, const OptionCase &c) {
+    return out << c.arguments;
+}
 
 class CommandLine : public Sh2runTest, public ::testing::WithParamInterface<OptionCase> {};
 
@@ -236,15 +238,16 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionCase{"--irq 64,-4294967295,1", "the level: \"-4294967295\" is not a number from 1 to 15"},
                       OptionCase{"--irq 4294967296,1,1", "the vector: \"4294967296\" is not a number from 0 to 255"},
                       OptionCase{"--irq 64,16,1", "the level: \"16\""}, OptionCase{"--irq 64,1", "VECTOR,LEVEL,EVERY"},
-                      OptionCase{"--irq 64,1,1,1", "VECTOR,LEVEL,EVERY"}, OptionCase{"--slice 0", "option --slice: \"0\""},
+                      OptionCase{"--irq 64,1,1,1", "VECTOR,LEVEL,EVERY"},
+                      OptionCase{"--slice 0", "option --slice: \"0\""},
                       OptionCase{"--slice 2147483648", "option --slice"}, OptionCase{"--slice +5", "option --slice"},
                       OptionCase{"--slice 0x", "option --slice"}, OptionCase{"--slice 1e3", "option --slice"},
                       OptionCase{"--gdb 65536", "option --gdb"}, OptionCase{"--sp 0x100000000", "option --sp"},
                       OptionCase{"--max-cycles 18446744073709551616", "option --max-cycles"},
-                      OptionCase{"--slice", "option --slice: \"--raw\" is not a number"}, OptionCase{"--fast", "unknown option --fast"},
-                      OptionCase{"--gdb 0 --profile", "cannot be combined"},
-                      OptionCase{"--irq 0x40,1,0x10", nullptr}, OptionCase{"--slice 0x10", nullptr},
-                      OptionCase{"--slice 010 --max-cycles 0XFFFF", nullptr}),
+                      OptionCase{"--slice", "option --slice: \"--raw\" is not a number"},
+                      OptionCase{"--fast", "unknown option --fast"},
+                      OptionCase{"--gdb 0 --profile", "cannot be combined"}, OptionCase{"--irq 0x40,1,0x10", nullptr},
+                      OptionCase{"--slice 0x10", nullptr}, OptionCase{"--slice 010 --max-cycles 0XFFFF", nullptr}),
     [](const ::testing::TestParamInfo<OptionCase> &test) { return "case" + std::to_string(test.index); });
 
 // ---------------------------------------------------------------------------
@@ -260,8 +263,8 @@ TEST_F(Sh2runTest, ExitStatusesAreMappedAwayFromTheRunnersOwnCodes) {
     for (const auto &c : cases) {
         const CommandResult run = RunCommand(kRunner + " --raw 0x06004000 " + ExitBinary(c.status));
         EXPECT_EQ(run.exitCode, c.code) << "status " << c.status;
-        const bool noted = run.errors.find("exit status " + std::to_string(c.status) + " is passed on as 123") !=
-                           std::string::npos;
+        const bool noted =
+            run.errors.find("exit status " + std::to_string(c.status) + " is passed on as 123") != std::string::npos;
         EXPECT_EQ(noted, c.status > 123) << run.errors;
     }
 }
@@ -279,9 +282,8 @@ TEST_F(Sh2runTest, TheExitPortEndsTheRunInsideItsSlice) {
     const struct {
         const char *mode;
         const char *cycles;
-    } modes[] = {{"", "0 (without the last slice, which the exit cut short)"},
-                 {"--profile", "3"},
-                 {"--trace /dev/null", "3"}};
+    } modes[] = {
+        {"", "0 (without the last slice, which the exit cut short)"}, {"--profile", "3"}, {"--trace /dev/null", "3"}};
     for (const auto &m : modes) {
         const CommandResult run = RunCommand(kRunner + " " + m.mode + program);
         EXPECT_EQ(run.exitCode, 5) << m.mode << run.errors;
@@ -323,7 +325,8 @@ TEST_F(Sh2runTest, SliceLengthDoesNotChangeResults) {
 // reports the run.
 TEST_F(Sh2runTest, AProgramThatNeverExitsStopsAtTheLimit) {
     const std::string spin = File("spin.bin", {0xAF, 0xFE, 0x00, 0x09});  // bra .; nop
-    const CommandResult run = RunCommand(kRunner + " --stats --slice 1000 --raw 0x06001000 --max-cycles 100000 " + spin);
+    const CommandResult run =
+        RunCommand(kRunner + " --stats --slice 1000 --raw 0x06001000 --max-cycles 100000 " + spin);
     EXPECT_EQ(run.exitCode, 124);
     EXPECT_EQ(Field(run.errors, "slices"), "100");
     EXPECT_EQ(Field(run.errors, "emulated cycles"), "100002");  // 99 slices of 1002, then one cut to 802

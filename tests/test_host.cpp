@@ -10,7 +10,9 @@ void RecordAccess(const HostAccess &access) {
     if (machine.recording) machine.accesses.push_back(access);
 }
 
-void CaptureMessage(const char *text, uint32_t colour) { TestMachine::Get().messages.push_back({text, colour}); }
+void CaptureMessage(const char *text, uint32_t colour) {
+    TestMachine::Get().messages.push_back({text, colour});
+}
 
 void CaptureBox(const char *caption, const char *text, uint32_t flags) {
     TestMachine::Get().boxes.push_back({caption, text, flags});
@@ -44,7 +46,9 @@ void TestMachine::SetWords(uint32_t address, const std::vector<uint16_t> &words)
     }
 }
 
-CoreHandle::~CoreHandle() { sh2::DestroyCore(core); }
+CoreHandle::~CoreHandle() {
+    sh2::DestroyCore(core);
+}
 
 void MakeCore(CoreHandle &handle, bool isMaster, uint32_t entry, uint32_t stack) {
     TestMachine &machine = TestMachine::Get();

@@ -78,7 +78,6 @@ protected:
             EXPECT_EQ(pending.vector[level], vector);
         }
     }
-
 };
 
 // ---------------------------------------------------------------------------
@@ -173,9 +172,9 @@ const UpdateCase kUpdateCases[] = {
     {"overflow not enabled", 0, 0xFFF0, 0x20, 0x8000, 0x8000, kOciae | kOcibe | kIcie, 6, 0x0010, kOvf, -1},
     // One level for all three: the first request in the order overflow,
     // compare A, compare B is the one queued.
-    {"overflow before compare A", 0, 0x0100, 0x10000, 0x0100, 0x0100, kAllTimerEnables, 9, 0x0100, kOvf | kOcfa | kOcfb, 0x41},
-    {"overflow before compare B", 0, 0x8000, 0x10100, 0x0000, 0x8080, kOvie | kOcibe, 9, 0x8100, kOvf | kOcfb,
+    {"overflow before compare A", 0, 0x0100, 0x10000, 0x0100, 0x0100, kAllTimerEnables, 9, 0x0100, kOvf | kOcfa | kOcfb,
      0x41},
+    {"overflow before compare B", 0, 0x8000, 0x10100, 0x0000, 0x8080, kOvie | kOcibe, 9, 0x8100, kOvf | kOcfb, 0x41},
     {"compare A before B", 0, 0x0100, 0x10, 0x0101, 0x0102, kOciae | kOcibe, 9, 0x0110, kOcfa | kOcfb, 0x42},
 };
 

@@ -39,7 +39,6 @@ protected:
         // 0xFFFFFE82 has no copy: its byte read is the image byte.
         EXPECT_EQ(sh2::BusReadByte(*core, kRstcsrWrite), core->OnChipRegisterFile[0x82]);
     }
-
 };
 
 struct WriteCase {
@@ -53,21 +52,21 @@ struct WriteCase {
 };
 
 const WriteCase kWriteCases[] = {
-        {"counter code at WTCSR", 2, kWtcsr, 0x5A42, 0, kControlBefore, 0x42, 0},
-        {"counter code at WTCNT keeps a request", 2, kWtcnt, 0x5A42, 1, kControlBefore, 0x42, 1},
-        {"control code with TME clears the counter", 2, kWtcsr, 0xA520, 0, 0x20, 0x00, 1},
-        {"control code with TME at WTCNT", 2, kWtcnt, 0xA5FF, 0, 0xFF, 0x00, 1},
-        {"control code without TME withdraws", 2, kWtcsr, 0xA5DF, 1, 0xDF, 0x00, 0},
-        {"control code, data 0x5A", 2, kWtcnt, 0xA55A, 1, 0x5A, 0x00, 0},
-        {"code 0x5B only stores", 2, kWtcsr, 0x5B42, 0, kControlBefore, kCounterBefore, 0},
-        {"code 0xA4 only stores", 2, kWtcsr, 0xA420, 0, kControlBefore, kCounterBefore, 0},
-        {"RSTCSR write address, control code", 2, kRstcsrWrite, 0xA520, 0, kControlBefore, kCounterBefore, 0},
-        {"RSTCSR write address, counter code", 2, kRstcsrWrite, 0x5A42, 1, kControlBefore, kCounterBefore, 1},
-        {"0xFFFFFE83 is plain storage", 2, kRstcsr, 0xA520, 0, kControlBefore, kCounterBefore, 0},
-        {"0xFFFFFE7F is plain storage", 2, 0xFFFFFE7F, 0xA520, 0, kControlBefore, kCounterBefore, 0},
-        {"long write with both codes", 4, kWtcsr, 0x5A42A500, 1, kControlBefore, kCounterBefore, 1},
-        {"byte write of WTCSR", 1, kWtcsr, 0x20, 0, kControlBefore, kCounterBefore, 0},
-        {"byte write of WTCNT", 1, kWtcnt, 0x5A, 1, kControlBefore, kCounterBefore, 1},
+    {"counter code at WTCSR", 2, kWtcsr, 0x5A42, 0, kControlBefore, 0x42, 0},
+    {"counter code at WTCNT keeps a request", 2, kWtcnt, 0x5A42, 1, kControlBefore, 0x42, 1},
+    {"control code with TME clears the counter", 2, kWtcsr, 0xA520, 0, 0x20, 0x00, 1},
+    {"control code with TME at WTCNT", 2, kWtcnt, 0xA5FF, 0, 0xFF, 0x00, 1},
+    {"control code without TME withdraws", 2, kWtcsr, 0xA5DF, 1, 0xDF, 0x00, 0},
+    {"control code, data 0x5A", 2, kWtcnt, 0xA55A, 1, 0x5A, 0x00, 0},
+    {"code 0x5B only stores", 2, kWtcsr, 0x5B42, 0, kControlBefore, kCounterBefore, 0},
+    {"code 0xA4 only stores", 2, kWtcsr, 0xA420, 0, kControlBefore, kCounterBefore, 0},
+    {"RSTCSR write address, control code", 2, kRstcsrWrite, 0xA520, 0, kControlBefore, kCounterBefore, 0},
+    {"RSTCSR write address, counter code", 2, kRstcsrWrite, 0x5A42, 1, kControlBefore, kCounterBefore, 1},
+    {"0xFFFFFE83 is plain storage", 2, kRstcsr, 0xA520, 0, kControlBefore, kCounterBefore, 0},
+    {"0xFFFFFE7F is plain storage", 2, 0xFFFFFE7F, 0xA520, 0, kControlBefore, kCounterBefore, 0},
+    {"long write with both codes", 4, kWtcsr, 0x5A42A500, 1, kControlBefore, kCounterBefore, 1},
+    {"byte write of WTCSR", 1, kWtcsr, 0x20, 0, kControlBefore, kCounterBefore, 0},
+    {"byte write of WTCNT", 1, kWtcnt, 0x5A, 1, kControlBefore, kCounterBefore, 1},
 };
 
 class WatchdogWrite : public Watchdog, public ::testing::WithParamInterface<WriteCase> {};

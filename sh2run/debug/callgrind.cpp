@@ -37,7 +37,9 @@ SourceLines::SourceLines(const std::string &elfPath) : reader_(std::make_unique<
     dwfl_report_end(reader_->dwfl, nullptr, nullptr);
 }
 
-bool SourceLines::HasLines() const { return reader_->module != nullptr; }
+bool SourceLines::HasLines() const {
+    return reader_->module != nullptr;
+}
 
 SourceLines::Place SourceLines::At(uint32_t address) const {
     if (reader_->module == nullptr) return {"???", 0};
@@ -50,8 +52,12 @@ SourceLines::Place SourceLines::At(uint32_t address) const {
 #else
 struct SourceLines::Reader {};
 SourceLines::SourceLines(const std::string &) {}
-bool SourceLines::HasLines() const { return false; }
-SourceLines::Place SourceLines::At(uint32_t) const { return {"???", 0}; }
+bool SourceLines::HasLines() const {
+    return false;
+}
+SourceLines::Place SourceLines::At(uint32_t) const {
+    return {"???", 0};
+}
 #endif
 
 SourceLines::~SourceLines() = default;
@@ -153,7 +159,7 @@ bool CallgrindProfile::WriteOne(const std::string &path, const Processor &proces
     auto functionName = [&](size_t function) {
         return function < functions_.size()    ? functions_[function].name
                : function == functions_.size() ? std::string("(outside functions)")
-                                                : std::string("(stopped on an undefined opcode)");
+                                               : std::string("(stopped on an undefined opcode)");
     };
     Names files, names;
     std::fprintf(out, "# callgrind format\nversion: 1\ncreator: sh2run\ncmd: %s\npositions: line\n", program_.c_str());

@@ -31,9 +31,9 @@ void History::Record(uint64_t time, const HostState &host) {
     for (int block = 0; block < 3; ++block) {
         for (uint32_t offset = 0; offset < sh2host::kBlockSizes[block]; offset += kPageSize, ++index) {
             const uint8_t *bytes = memory_.Bytes(block) + offset;
-            const bool same = previous != nullptr && (written ? !sh2host::writtenPages.Written(index)
-                                                              : std::memcmp(previous->pages[index]->data(), bytes,
-                                                                            kPageSize) == 0);
+            const bool same =
+                previous != nullptr && (written ? !sh2host::writtenPages.Written(index)
+                                                : std::memcmp(previous->pages[index]->data(), bytes, kPageSize) == 0);
             if (same) {
                 snapshot.pages.push_back(previous->pages[index]);
                 continue;

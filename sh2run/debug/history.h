@@ -59,7 +59,7 @@ private:
         std::shared_ptr<sh2debug::LibraryState> library;
         HostState host;
         std::vector<std::shared_ptr<const Page>> pages;  // all three blocks in order
-        uint64_t bytes = 0;  // what this snapshot alone keeps alive
+        uint64_t bytes = 0;                              // what this snapshot alone keeps alive
     };
     void DropOldest();
     const sh2host::HostMemory &memory_;

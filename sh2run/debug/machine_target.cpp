@@ -20,13 +20,19 @@ constexpr auto kPollInterval = std::chrono::milliseconds(10);
 // forward again.
 constexpr uint64_t kSnapshotInterval = uint64_t{1} << 20;
 
-Processor ProcessorOfThread(int thread) { return thread == 2 ? Processor::Slave : Processor::Master; }
-int ThreadOf(Processor processor) { return sh2debug::IndexOf(processor) + 1; }
+Processor ProcessorOfThread(int thread) {
+    return thread == 2 ? Processor::Slave : Processor::Master;
+}
+int ThreadOf(Processor processor) {
+    return sh2debug::IndexOf(processor) + 1;
+}
 
 // Where an access lands, so that addresses reaching the same byte compare
 // equal: on-chip registers as they are, on-chip RAM by its offset, host
 // memory by the byte the host keeps.
-uint32_t OnChipLocation(uint32_t address) { return address >= 0xFFFFFE00u ? address : 0xC0000000u | (address & 0xFFFu); }
+uint32_t OnChipLocation(uint32_t address) {
+    return address >= 0xFFFFFE00u ? address : 0xC0000000u | (address & 0xFFFu);
+}
 uint32_t ProgramLocation(uint32_t address) {
     return address >= 0xC0000000u ? OnChipLocation(address) : sh2host::NaturalAddress(address);
 }
@@ -59,7 +65,9 @@ void OnChipAccessSeen(Processor, uint32_t address, uint32_t, uint8_t size, bool 
     if (tap.listener != nullptr) tap.listener->Accessed(write, OnChipLocation(address), size);
 }
 
-void ExitSeen() { sh2debug::AskSoon(); }
+void ExitSeen() {
+    sh2debug::AskSoon();
+}
 
 // Marks the debugger's own accesses, which no watchpoint sees.
 class DebuggerAccess {
@@ -88,7 +96,8 @@ std::optional<StopEvent> WatchHit(const std::set<Watchpoint> &watchpoints, bool 
         const uint64_t start = ProgramLocation(watch.address);
         const uint64_t first = std::max<uint64_t>(start, location);
         if (first < start + watch.length && first < uint64_t{location} + size) {
-            return StopEvent{StopEvent::Watch, 1, 0, watch.kind, static_cast<uint32_t>(watch.address + (first - start))};
+            return StopEvent{StopEvent::Watch, 1, 0, watch.kind,
+                             static_cast<uint32_t>(watch.address + (first - start))};
         }
     }
     return std::nullopt;
@@ -104,7 +113,9 @@ std::optional<Processor> AllStopped() {
 
 }  // namespace
 
-void WatchHostAccesses() { sh2host::hooks.onAccess = HostAccessSeen; }
+void WatchHostAccesses() {
+    sh2host::hooks.onAccess = HostAccessSeen;
+}
 
 // Watches one stretch of a run:
 //   Run   a resume of gdb's: stops before an instruction at a breakpoint,
@@ -158,19 +169,17 @@ public:
     bool BeforeInstruction(Processor processor, uint32_t pc) override {
         const uint64_t now = sh2debug::EventCount();
         switch (mode_) {
-        case Mode::Seek:
-            return now != until_;
-        case Mode::Scan:
-            if (now >= until_) return false;
-            eventStart_ = now;
-            if (request_.kind != sh2gdb::ResumeRequest::Continue && processor == Stepping()) {
-                Note(StopEvent{StopEvent::Step, ThreadOf(processor), 0, Watchpoint::Write, 0});
-            } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0) {
-                Note(StopEvent{StopEvent::Breakpoint, ThreadOf(processor), 0, Watchpoint::Write, 0});
-            }
-            return true;
-        case Mode::Run:
-            break;
+            case Mode::Seek: return now != until_;
+            case Mode::Scan:
+                if (now >= until_) return false;
+                eventStart_ = now;
+                if (request_.kind != sh2gdb::ResumeRequest::Continue && processor == Stepping()) {
+                    Note(StopEvent{StopEvent::Step, ThreadOf(processor), 0, Watchpoint::Write, 0});
+                } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0) {
+                    Note(StopEvent{StopEvent::Breakpoint, ThreadOf(processor), 0, Watchpoint::Write, 0});
+                }
+                return true;
+            case Mode::Run: break;
         }
         current_ = processor;
         if (stop_ || Exited()) return false;
@@ -195,13 +204,9 @@ public:
     bool BeforeService(Processor processor) override {
         const uint64_t now = sh2debug::EventCount();
         switch (mode_) {
-        case Mode::Seek:
-            return now != until_;
-        case Mode::Scan:
-            eventStart_ = now;
-            return now < until_;
-        case Mode::Run:
-            break;
+            case Mode::Seek: return now != until_;
+            case Mode::Scan: eventStart_ = now; return now < until_;
+            case Mode::Run: break;
         }
         current_ = processor;
         return !stop_ && !Exited() && !StoppedNow(processor);
@@ -210,12 +215,9 @@ public:
     bool AfterService(Processor processor, int32_t, int32_t) override {
         const uint64_t now = sh2debug::EventCount();
         switch (mode_) {
-        case Mode::Seek:
-            return now != until_;
-        case Mode::Scan:
-            return now < until_;
-        case Mode::Run:
-            break;
+            case Mode::Seek: return now != until_;
+            case Mode::Scan: return now < until_;
+            case Mode::Run: break;
         }
         if (stop_) return false;  // a frame of the servicing reached a watchpoint
         target_.RecordIfDue();
@@ -302,11 +304,17 @@ MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &link
     if (sh2host::hooks.onAccess == HostAccessSeen) sh2host::hooks.onAccess = nullptr;
 }
 
-MachineTarget::~MachineTarget() { sh2debug::WatchOnChipAccesses(nullptr); }
+MachineTarget::~MachineTarget() {
+    sh2debug::WatchOnChipAccesses(nullptr);
+}
 
-int MachineTarget::ThreadCount() const { return sh2debug::SlaveSwitchedOn() ? 2 : 1; }
+int MachineTarget::ThreadCount() const {
+    return sh2debug::SlaveSwitchedOn() ? 2 : 1;
+}
 
-std::string MachineTarget::ThreadName(int thread) const { return thread == 2 ? "slave SH-2" : "master SH-2"; }
+std::string MachineTarget::ThreadName(int thread) const {
+    return thread == 2 ? "slave SH-2" : "master SH-2";
+}
 
 uint32_t MachineTarget::ReadRegister(int thread, int index) {
     const sh2debug::Registers r = sh2debug::ReadRegisters(ProcessorOfThread(thread));
@@ -346,9 +354,13 @@ std::optional<uint32_t> MachineTarget::ExitStatus() const {
     return std::nullopt;
 }
 
-HostState MachineTarget::Host() const { return HostState{ports, schedule_.rounds(), schedule_.cycles()}; }
+HostState MachineTarget::Host() const {
+    return HostState{ports, schedule_.rounds(), schedule_.cycles()};
+}
 
-void MachineTarget::Record() { history_.Record(sh2debug::EventCount(), Host()); }
+void MachineTarget::Record() {
+    history_.Record(sh2debug::EventCount(), Host());
+}
 
 void MachineTarget::StartHistory() {
     if (history_.Empty()) Record();
@@ -358,7 +370,9 @@ void MachineTarget::RecordIfDue() {
     if (history_.Empty() || sh2debug::EventCount() >= history_.Latest() + kSnapshotInterval) Record();
 }
 
-void MachineTarget::Changed() { Record(); }
+void MachineTarget::Changed() {
+    Record();
+}
 
 void MachineTarget::Run(sh2debug::Observer &watch) {
     for (;;) {
@@ -395,7 +409,8 @@ StopEvent MachineTarget::Forward(const sh2gdb::ResumeRequest &request, const sh2
     if (request.kind != sh2gdb::ResumeRequest::Continue && sh2debug::StoppedOnUndefinedOpcode(processor)) {
         return StopEvent{StopEvent::IllegalInstruction, request.thread, 0, Watchpoint::Write, 0};
     }
-    if (const std::optional<Processor> stopped = AllStopped(); stopped && request.kind == sh2gdb::ResumeRequest::Continue) {
+    if (const std::optional<Processor> stopped = AllStopped();
+        stopped && request.kind == sh2gdb::ResumeRequest::Continue) {
         return StopEvent{StopEvent::IllegalInstruction, ThreadOf(*stopped), 0, Watchpoint::Write, 0};
     }
     Watch watch(*this, Watch::Mode::Run, request, points, interrupted, 0);

@@ -86,7 +86,9 @@ std::string Hex(uint64_t value) {
     return text;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
 
 const std::string kError = "E01";
 
@@ -195,33 +197,34 @@ void GdbServer::Receive(std::string_view bytes, const InterruptCheck &interrupte
 std::string GdbServer::StopReply(const StopEvent &event) {
     char text[64];
     switch (event.kind) {
-    case StopEvent::Exited:
-        std::snprintf(text, sizeof text, "W%02x", static_cast<unsigned>(event.exitStatus & 0xFF));
-        return text;
-    case StopEvent::Interrupted:
-        std::snprintf(text, sizeof text, "T%02xthread:%x;", kSignalInterrupt, event.thread);
-        return text;
-    case StopEvent::IllegalInstruction:
-        std::snprintf(text, sizeof text, "T%02xthread:%x;", kSignalIllegal, event.thread);
-        return text;
-    case StopEvent::Watch: {
-        static const char *const kinds[] = {"watch", "rwatch", "awatch"};
-        std::snprintf(text, sizeof text, "T%02x%s:%x;thread:%x;", kSignalTrap, kinds[event.watchKind],
-                      static_cast<unsigned>(event.watchAddress), event.thread);
-        return text;
-    }
-    case StopEvent::HistoryStart:
-        std::snprintf(text, sizeof text, "T%02xreplaylog:begin;thread:%x;", kSignalTrap, event.thread);
-        return text;
-    case StopEvent::Breakpoint:
-    case StopEvent::Step:
-        break;
+        case StopEvent::Exited:
+            std::snprintf(text, sizeof text, "W%02x", static_cast<unsigned>(event.exitStatus & 0xFF));
+            return text;
+        case StopEvent::Interrupted:
+            std::snprintf(text, sizeof text, "T%02xthread:%x;", kSignalInterrupt, event.thread);
+            return text;
+        case StopEvent::IllegalInstruction:
+            std::snprintf(text, sizeof text, "T%02xthread:%x;", kSignalIllegal, event.thread);
+            return text;
+        case StopEvent::Watch: {
+            static const char *const kinds[] = {"watch", "rwatch", "awatch"};
+            std::snprintf(text, sizeof text, "T%02x%s:%x;thread:%x;", kSignalTrap, kinds[event.watchKind],
+                          static_cast<unsigned>(event.watchAddress), event.thread);
+            return text;
+        }
+        case StopEvent::HistoryStart:
+            std::snprintf(text, sizeof text, "T%02xreplaylog:begin;thread:%x;", kSignalTrap, event.thread);
+            return text;
+        case StopEvent::Breakpoint:
+        case StopEvent::Step: break;
     }
     std::snprintf(text, sizeof text, "T%02xthread:%x;", kSignalTrap, event.thread);
     return text;
 }
 
-bool GdbServer::ValidThread(long long thread) const { return thread >= 1 && thread <= target_.ThreadCount(); }
+bool GdbServer::ValidThread(long long thread) const {
+    return thread >= 1 && thread <= target_.ThreadCount();
+}
 
 int GdbServer::GeneralThread() const {
     if (ValidThread(generalThread_)) return generalThread_;
@@ -229,7 +232,9 @@ int GdbServer::GeneralThread() const {
 }
 
 // The thread a resume without a thread of its own acts on.
-int GdbServer::ResumeThread() const { return ValidThread(continueThread_) ? continueThread_ : GeneralThread(); }
+int GdbServer::ResumeThread() const {
+    return ValidThread(continueThread_) ? continueThread_ : GeneralThread();
+}
 
 std::string GdbServer::Resume(ResumeRequest request, const InterruptCheck &interrupted) {
     if (const std::optional<uint32_t> status = target_.ExitStatus(); status && !request.reverse) {
@@ -238,7 +243,8 @@ std::string GdbServer::Resume(ResumeRequest request, const InterruptCheck &inter
     }
     if (flush_) flush_();
     if (!ValidThread(request.thread)) request.thread = ResumeThread();
-    lastStop_ = target_.Resume(request, points_, interrupted ? interrupted : [] { return false; });
+    lastStop_ = target_.Resume(
+        request, points_, interrupted ? interrupted : [] { return false; });
     // Like gdbserver, the thread a stop reply names becomes the one register
     // and memory packets address: gdb assumes so and sends no Hg after it.
     if (lastStop_.kind != StopEvent::Exited) generalThread_ = lastStop_.thread;
@@ -250,54 +256,40 @@ std::optional<std::string> GdbServer::HandleCommand(std::string_view payload, co
     const char command = payload[0];
     const std::string_view rest = payload.substr(1);
     switch (command) {
-    case '?':
-        return StopReply(lastStop_);
-    case 'g':
-        return rest.empty() ? ReadRegisters() : kError;
-    case 'G':
-        return WriteRegisters(rest);
-    case 'p':
-        return ReadRegister(rest);
-    case 'P':
-        return WriteRegister(rest);
-    case 'm':
-        return ReadMemory(rest);
-    case 'M':
-        return WriteMemory(rest);
-    case 'c':
-    case 's':
-    case 'C':
-    case 'S':
-        return HandleResume(command, rest, interrupted);
-    case 'v':
-        if (payload == "vCont?") return std::string("vCont;c;C;s;S;r");
-        if (StartsWith(payload, "vCont;")) return HandleVCont(payload.substr(6), interrupted);
-        return std::string();  // vMustReplyEmpty and everything else
-    case 'H':
-        return HandleThreadSelect(rest);
-    case 'T': {
-        long long thread = 0;
-        return ParseThread(rest, thread) && ValidThread(thread) ? std::string("OK") : kError;
-    }
-    case 'q':
-        return HandleQuery(payload);
-    case 'Z':
-    case 'z':
-        return payload.size() >= 2 && payload[1] >= '2' && payload[1] <= '4' ? Watch(payload) : Breakpoint(payload);
-    case 'b':
-        // bs and bc: a step or a continue backward through the history.
-        if (rest == "s" || rest == "c") {
-            return Resume({rest == "s" ? ResumeRequest::Step : ResumeRequest::Continue, true, 0, 0, 0}, interrupted);
+        case '?': return StopReply(lastStop_);
+        case 'g': return rest.empty() ? ReadRegisters() : kError;
+        case 'G': return WriteRegisters(rest);
+        case 'p': return ReadRegister(rest);
+        case 'P': return WriteRegister(rest);
+        case 'm': return ReadMemory(rest);
+        case 'M': return WriteMemory(rest);
+        case 'c':
+        case 's':
+        case 'C':
+        case 'S': return HandleResume(command, rest, interrupted);
+        case 'v':
+            if (payload == "vCont?") return std::string("vCont;c;C;s;S;r");
+            if (StartsWith(payload, "vCont;")) return HandleVCont(payload.substr(6), interrupted);
+            return std::string();  // vMustReplyEmpty and everything else
+        case 'H': return HandleThreadSelect(rest);
+        case 'T': {
+            long long thread = 0;
+            return ParseThread(rest, thread) && ValidThread(thread) ? std::string("OK") : kError;
         }
-        return std::string();
-    case 'D':
-        state_ = State::Detached;
-        return std::string("OK");
-    case 'k':
-        state_ = State::Killed;
-        return std::nullopt;
-    default:
-        return std::string();  // unknown: not supported
+        case 'q': return HandleQuery(payload);
+        case 'Z':
+        case 'z':
+            return payload.size() >= 2 && payload[1] >= '2' && payload[1] <= '4' ? Watch(payload) : Breakpoint(payload);
+        case 'b':
+            // bs and bc: a step or a continue backward through the history.
+            if (rest == "s" || rest == "c") {
+                return Resume({rest == "s" ? ResumeRequest::Step : ResumeRequest::Continue, true, 0, 0, 0},
+                              interrupted);
+            }
+            return std::string();
+        case 'D': state_ = State::Detached; return std::string("OK");
+        case 'k': state_ = State::Killed; return std::nullopt;
+        default: return std::string();  // unknown: not supported
     }
 }
 

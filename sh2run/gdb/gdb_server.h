@@ -23,7 +23,7 @@
 
 namespace sh2gdb {
 
-inline constexpr int kRegisterCount = 23;       // r0..r15, pc, pr, gbr, vbr, mach, macl, sr
+inline constexpr int kRegisterCount = 23;        // r0..r15, pc, pr, gbr, vbr, mach, macl, sr
 inline constexpr int kRegisterNumberLimit = 67;  // gdb's register numbers for "sh" end at 66
 inline constexpr int kPcRegister = 16;
 inline constexpr int kSrRegister = 22;

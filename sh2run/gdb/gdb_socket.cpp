@@ -58,7 +58,8 @@ bool Listen(Socket &listener, uint16_t port, FILE *announce, std::string &error)
     }
     socklen_t length = sizeof address;
     getsockname(listener.fd(), reinterpret_cast<sockaddr *>(&address), &length);
-    std::fprintf(announce, "sh2run: listening on 127.0.0.1:%u for gdb\n", static_cast<unsigned>(ntohs(address.sin_port)));
+    std::fprintf(announce, "sh2run: listening on 127.0.0.1:%u for gdb\n",
+                 static_cast<unsigned>(ntohs(address.sin_port)));
     std::fflush(announce);
     return true;
 }

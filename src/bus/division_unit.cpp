@@ -1,9 +1,9 @@
 // The division unit: a long write to DVDNT or DVDNTL performs the whole
 // signed division at once, leaving quotient, remainder and the overflow flag
 // in the register image.
+#include "bus/division_unit.h"
 #include "bus/memory.h"
 #include "bus/onchip_registers.h"
-#include "bus/division_unit.h"
 
 namespace sh2 {
 namespace {
@@ -31,7 +31,9 @@ void Divide(SH2Core &core, int64_t dividend, int64_t divisor) {
     SetImageLong(core, reg::DVDNTUL, quotientLow);
 }
 
-int64_t Divisor(const SH2Core &core) { return static_cast<int32_t>(ImageLong(core, reg::DVSR)); }
+int64_t Divisor(const SH2Core &core) {
+    return static_cast<int32_t>(ImageLong(core, reg::DVSR));
+}
 
 // 32-by-32 signed division of DVDNT by DVSR.
 void Divide32(SH2Core &core) {

@@ -1,9 +1,9 @@
 // The DMA controller: a long write to CHCR0, CHCR1 or DMAOR that enables a
 // channel performs its whole transfer at once through the host callbacks,
 // then marks it ended and requests its interrupt if enabled.
+#include "bus/dma_controller.h"
 #include "bus/memory.h"
 #include "bus/onchip_registers.h"
-#include "bus/dma_controller.h"
 #include "core/interrupts.h"
 #include "core/platform.h"
 
@@ -11,11 +11,11 @@ namespace sh2 {
 namespace {
 
 // CHCR bits.
-constexpr uint32_t kChcrEnable = 0x00000001;         // DE
-constexpr uint32_t kChcrTransferEnd = 0x00000002;    // TE
+constexpr uint32_t kChcrEnable = 0x00000001;           // DE
+constexpr uint32_t kChcrTransferEnd = 0x00000002;      // TE
 constexpr uint32_t kChcrInterruptEnable = 0x00000004;  // IE
-constexpr uint32_t kChcrSingleAddress = 0x00000008;  // TA
-constexpr uint32_t kDmaorMasterEnable = 0x00000001;  // DME
+constexpr uint32_t kChcrSingleAddress = 0x00000008;    // TA
+constexpr uint32_t kDmaorMasterEnable = 0x00000001;    // DME
 
 constexpr uint32_t kChannelStride = 0x10;
 
@@ -34,12 +34,9 @@ ChannelRegisters RegistersOf(int channel) {
 // final SAR/DAR alike.
 int32_t StepOf(uint32_t field) {
     switch (field & 3) {
-        case 1:
-            return 1;
-        case 2:
-            return -1;
-        default:
-            return 0;
+        case 1: return 1;
+        case 2: return -1;
+        default: return 0;
     }
 }
 
@@ -47,15 +44,9 @@ constexpr uint32_t kUnitSizes[4] = {1, 2, 4, 16};
 
 void TransferUnit(SH2Core &core, uint32_t unitSize, uint32_t source, uint32_t destination) {
     switch (unitSize) {
-        case 1:
-            core.WriteByte(destination, core.ReadByte(source));
-            break;
-        case 2:
-            core.WriteWord(destination, core.ReadWord(source));
-            break;
-        case 4:
-            core.WriteLong(destination, core.ReadLong(source));
-            break;
+        case 1: core.WriteByte(destination, core.ReadByte(source)); break;
+        case 2: core.WriteWord(destination, core.ReadWord(source)); break;
+        case 4: core.WriteLong(destination, core.ReadLong(source)); break;
         default:  // 16 bytes: four long accesses upward, whatever the step
             for (uint32_t k = 0; k < 16; k += 4) {
                 core.WriteLong(destination + k, core.ReadLong(source + k));

@@ -23,7 +23,9 @@ constexpr uint8_t kFtcsrClearOnCompareA = 0x01;
 // TOCR bit 4 selects OCRB for the byte windows.
 constexpr uint8_t kTocrSelectB = 0x10;
 
-uint8_t TimerLevel(const SH2Core &core) { return ImageByte(core, reg::IPRB_HIGH) & 0x0F; }
+uint8_t TimerLevel(const SH2Core &core) {
+    return ImageByte(core, reg::IPRB_HIGH) & 0x0F;
+}
 
 void RequestTimerInterrupt(SH2Core &core, uint32_t vectorAddress) {
     RequestInterrupt(core, ImageByte(core, vectorAddress) & 0x7F, TimerLevel(core));

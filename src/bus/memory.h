@@ -33,7 +33,8 @@ inline uint32_t LoadBigEndian32(const uint8_t *storage, uint32_t offset, uint32_
         std::memcpy(&value, storage + offset, sizeof value);
         return __builtin_bswap32(value);
     }
-    return (static_cast<uint32_t>(storage[offset]) << 24) | (static_cast<uint32_t>(storage[(offset + 1) & mask]) << 16) |
+    return (static_cast<uint32_t>(storage[offset]) << 24) |
+           (static_cast<uint32_t>(storage[(offset + 1) & mask]) << 16) |
            (static_cast<uint32_t>(storage[(offset + 2) & mask]) << 8) | storage[(offset + 3) & mask];
 }
 

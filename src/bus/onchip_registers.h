@@ -8,12 +8,12 @@ namespace sh2::reg {
 // Free-running timer.
 inline constexpr uint32_t TIER = 0xFFFFFE10;
 inline constexpr uint32_t FTCSR = 0xFFFFFE11;
-inline constexpr uint32_t FRC = 0xFFFFFE12;  // FRCH, FRCL
+inline constexpr uint32_t FRC = 0xFFFFFE12;   // FRCH, FRCL
 inline constexpr uint32_t OCRH = 0xFFFFFE14;  // OCRAH / OCRBH byte window
 inline constexpr uint32_t OCRL = 0xFFFFFE15;  // OCRAL / OCRBL byte window
 inline constexpr uint32_t TCR = 0xFFFFFE16;
 inline constexpr uint32_t TOCR = 0xFFFFFE17;
-inline constexpr uint32_t ICR = 0xFFFFFE18;  // ICRH, ICRL
+inline constexpr uint32_t ICR = 0xFFFFFE18;        // ICRH, ICRL
 inline constexpr uint32_t IPRB_HIGH = 0xFFFFFE60;  // low nibble: timer interrupt level
 inline constexpr uint32_t VCRC_HIGH = 0xFFFFFE66;  // input-capture vector
 inline constexpr uint32_t VCRC_LOW = 0xFFFFFE67;   // output-compare vector

@@ -1,8 +1,8 @@
 // The watchdog timer: word writes with the 0x5A or 0xA5 code set its counter
 // or control register copies, and the control write sets or clears the
 // exception request. The counter does not count.
-#include "bus/onchip_registers.h"
 #include "bus/watchdog.h"
+#include "bus/onchip_registers.h"
 
 namespace sh2 {
 namespace {
@@ -28,12 +28,9 @@ void WatchdogWriteWord(SH2Core &core, uint16_t value) {
 
 uint8_t WatchdogReadByte(const SH2Core &core, uint32_t address) {
     switch (address) {
-        case reg::WTCSR:
-            return core.watchdogControlCopy;
-        case reg::WTCNT:
-            return core.watchdogCounterCopy;
-        default:
-            return core.resetControlCopy;
+        case reg::WTCSR: return core.watchdogControlCopy;
+        case reg::WTCNT: return core.watchdogCounterCopy;
+        default: return core.resetControlCopy;
     }
 }
 

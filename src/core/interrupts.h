@@ -24,6 +24,8 @@ void AcceptInterrupt(SH2Core &core);
 // VBR + 44.
 void EnterRequestedException(SH2Core &core);
 
-inline void SetExceptionRequest(SH2Core &core) { core.exceptionRequest = 1; }
+inline void SetExceptionRequest(SH2Core &core) {
+    core.exceptionRequest = 1;
+}
 
 }  // namespace sh2

@@ -21,9 +21,9 @@ namespace {
 // SDL2, loaded at run time on a desktop: the library keeps no link-time
 // dependency on it and works unchanged where it is missing. The few
 // declarations needed are those of SDL's stable C ABI.
-constexpr uint32_t kSdlInitVideo = 0x00000020;        // SDL_INIT_VIDEO
-constexpr uint32_t kSdlBoxError = 0x00000010;         // SDL_MESSAGEBOX_ERROR
-constexpr uint32_t kSdlBoxInformation = 0x00000040;   // SDL_MESSAGEBOX_INFORMATION
+constexpr uint32_t kSdlInitVideo = 0x00000020;       // SDL_INIT_VIDEO
+constexpr uint32_t kSdlBoxError = 0x00000010;        // SDL_MESSAGEBOX_ERROR
+constexpr uint32_t kSdlBoxInformation = 0x00000040;  // SDL_MESSAGEBOX_INFORMATION
 
 struct Sdl {
     int (*Init)(uint32_t) = nullptr;

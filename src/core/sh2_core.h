@@ -46,7 +46,7 @@ struct SH2Core {
     uint32_t MACH;
     uint32_t MACL;
     uint32_t PR;
-    uint32_t PC;  // address of the instruction fetched next
+    uint32_t PC;                                          // address of the instruction fetched next
     uint8_t OnChipRegisterFile[kOnChipRegisterFileSize];  // 0xFFFFFE00..0xFFFFFFFF, big-endian
     uint8_t OnChipRam[kOnChipRamSize];                    // big-endian
     const uint8_t *memoryBlocks[3];
@@ -107,7 +107,11 @@ inline const char *LogFileName(bool isMaster) {
     return isMaster ? "master_sh2_interpreter.log" : "slave_sh2_interpreter.log";
 }
 
-inline void SetT(SH2Core &core, bool t) { core.SR = (core.SR & ~kSrT) | (t ? kSrT : 0u); }
-inline uint32_t GetT(const SH2Core &core) { return core.SR & kSrT; }
+inline void SetT(SH2Core &core, bool t) {
+    core.SR = (core.SR & ~kSrT) | (t ? kSrT : 0u);
+}
+inline uint32_t GetT(const SH2Core &core) {
+    return core.SR & kSrT;
+}
 
 }  // namespace sh2

@@ -63,7 +63,8 @@ void CopyCoreState(sh2::SH2Core &to, const sh2::SH2Core &from) {
     to.MACL = from.MACL;
     to.PR = from.PR;
     to.PC = from.PC;
-    std::copy(std::begin(from.OnChipRegisterFile), std::end(from.OnChipRegisterFile), std::begin(to.OnChipRegisterFile));
+    std::copy(std::begin(from.OnChipRegisterFile), std::end(from.OnChipRegisterFile),
+              std::begin(to.OnChipRegisterFile));
     std::copy(std::begin(from.OnChipRam), std::end(from.OnChipRam), std::begin(to.OnChipRam));
     to.isMaster = from.isMaster;
     to.timerPrescalerShift = from.timerPrescalerShift;
@@ -161,17 +162,25 @@ bool RunBridged(Observer &observer, const Observer::Interests &interests) {
 
 }  // namespace
 
-const char *ProcessorName(Processor processor) { return processor == Processor::Master ? "master" : "slave"; }
+const char *ProcessorName(Processor processor) {
+    return processor == Processor::Master ? "master" : "slave";
+}
 
 bool Exists(Processor processor) {
     return (processor == Processor::Master ? sh2::MasterCore : sh2::SlaveCore) != nullptr;
 }
 
-bool SlaveSwitchedOn() { return sh2::SlaveCore != nullptr && sh2::SlaveEnabled != 0; }
+bool SlaveSwitchedOn() {
+    return sh2::SlaveCore != nullptr && sh2::SlaveEnabled != 0;
+}
 
-bool StoppedOnUndefinedOpcode(Processor processor) { return CoreOf(processor).stoppedOnUndefinedOpcode; }
+bool StoppedOnUndefinedOpcode(Processor processor) {
+    return CoreOf(processor).stoppedOnUndefinedOpcode;
+}
 
-bool Interrupting() { return sh2::Interrupting != 0; }
+bool Interrupting() {
+    return sh2::Interrupting != 0;
+}
 
 Registers ReadRegisters(Processor processor) {
     const sh2::SH2Core &core = CoreOf(processor);
@@ -246,7 +255,9 @@ void WriteMemory(Processor processor, uint32_t address, const uint8_t *data, uin
     }
 }
 
-uint16_t FetchOpcode(Processor processor, uint32_t address) { return sh2::FetchOpcode(CoreOf(processor), address); }
+uint16_t FetchOpcode(Processor processor, uint32_t address) {
+    return sh2::FetchOpcode(CoreOf(processor), address);
+}
 
 void WatchOnChipAccesses(OnChipAccessWatch watch) {
     onChipWatch = watch;
@@ -308,16 +319,22 @@ void BuildSpareHandlerTable() {
     sh2::BuildOpcodeHandlerTable(spare);
 }
 
-std::string Disassemble(uint16_t opcode, uint32_t address) { return sh2::Disassemble(opcode, address); }
+std::string Disassemble(uint16_t opcode, uint32_t address) {
+    return sh2::Disassemble(opcode, address);
+}
 
 void StartRound(int32_t budget) {
     round = sh2::StartRound(budget);
     roundMaster = sh2::MasterCore;
 }
 
-bool RoundUnderWay() { return round.step != sh2::RoundStep::Done && roundMaster == sh2::MasterCore; }
+bool RoundUnderWay() {
+    return round.step != sh2::RoundStep::Done && roundMaster == sh2::MasterCore;
+}
 
-void AbandonRound() { round.step = sh2::RoundStep::Done; }
+void AbandonRound() {
+    round.step = sh2::RoundStep::Done;
+}
 
 bool RunRound(Observer &observer) {
     if (sh2::MasterCore == nullptr || !RoundUnderWay()) {
@@ -334,11 +351,17 @@ bool RunRound(Observer &observer) {
                                           : RunBridged<false, false>(observer, interests);
 }
 
-uint64_t EventCount() { return eventCount; }
+uint64_t EventCount() {
+    return eventCount;
+}
 
-void AskSoon() { askSoon = true; }
+void AskSoon() {
+    askSoon = true;
+}
 
-Processor RoundProcessor() { return round.processor == 0 ? Processor::Master : Processor::Slave; }
+Processor RoundProcessor() {
+    return round.processor == 0 ? Processor::Master : Processor::Slave;
+}
 
 int32_t RoundMasterCycles() {
     if (round.processor == 0 && round.step != sh2::RoundStep::NextSlice && RoundUnderWay() &&

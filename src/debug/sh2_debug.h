@@ -27,7 +27,9 @@ namespace sh2debug {
 enum class Processor : uint8_t { Master, Slave };
 
 inline constexpr Processor kProcessors[2] = {Processor::Master, Processor::Slave};
-inline constexpr int IndexOf(Processor processor) { return processor == Processor::Master ? 0 : 1; }
+inline constexpr int IndexOf(Processor processor) {
+    return processor == Processor::Master ? 0 : 1;
+}
 // "master" or "slave".
 const char *ProcessorName(Processor processor);
 
@@ -139,7 +141,7 @@ struct Instruction {
     int32_t endCycles;    // and after it, slot included
     uint32_t nextPc;      // PC after it
     bool ranDelaySlot;
-    uint16_t slotOpcode;       // with ranDelaySlot: the slot's opcode
+    uint16_t slotOpcode;      // with ranDelaySlot: the slot's opcode
     int32_t slotStartCycles;  // with ranDelaySlot: the count when the slot began
 };
 

@@ -73,8 +73,8 @@ SH2_HANDLER(ComparePlusZero) {
 }
 SH2_HANDLER(CompareString) {
     const uint32_t difference = core.R[N<Op>] ^ core.R[M<Op>];
-    SetT(core, (difference & 0xFF000000u) == 0 || (difference & 0x00FF0000u) == 0 ||
-                   (difference & 0x0000FF00u) == 0 || (difference & 0x000000FFu) == 0);
+    SetT(core, (difference & 0xFF000000u) == 0 || (difference & 0x00FF0000u) == 0 || (difference & 0x0000FF00u) == 0 ||
+                   (difference & 0x000000FFu) == 0);
 }
 SH2_HANDLER(CompareEqualImmediate) {
     SetT(core, core.R[0] == Imm8Signed<Op>);
@@ -98,7 +98,6 @@ SH2_HANDLER(ExtendUnsignedByte) {
 SH2_HANDLER(ExtendUnsignedWord) {
     core.R[N<Op>] = core.R[M<Op>] & 0xFFFFu;
 }
-
 
 SH2_END_HANDLERS
 

@@ -67,26 +67,33 @@ SH2_HANDLER(BranchIfFalseDelayed) {
     }
 }
 
-SH2_HANDLER(Branch) { DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, kCycles); }
+SH2_HANDLER(Branch) {
+    DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, kCycles);
+}
 SH2_HANDLER(BranchSubroutine) {
     core.PR = core.PC + 4;
     DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, kCycles);
 }
-SH2_HANDLER(BranchFar) { DelayedBranch(core, core.PC + 4 + core.R[N<Op>], kCycles); }
+SH2_HANDLER(BranchFar) {
+    DelayedBranch(core, core.PC + 4 + core.R[N<Op>], kCycles);
+}
 SH2_HANDLER(BranchSubroutineFar) {
     const uint32_t target = core.PC + 4 + core.R[N<Op>];
     core.PR = core.PC + 4;
     DelayedBranch(core, target, kCycles);
 }
-SH2_HANDLER(Jump) { DelayedBranch(core, core.R[N<Op>], kCycles); }
+SH2_HANDLER(Jump) {
+    DelayedBranch(core, core.R[N<Op>], kCycles);
+}
 SH2_HANDLER(JumpSubroutine) {
     const uint32_t target = core.R[N<Op>];
     core.PR = core.PC + 4;
     DelayedBranch(core, target, kCycles);
 }
 // RTS drops the top two bits of the return address.
-SH2_HANDLER(ReturnFromSubroutine) { DelayedBranch(core, core.PR & 0x3FFFFFFFu, kCycles); }
-
+SH2_HANDLER(ReturnFromSubroutine) {
+    DelayedBranch(core, core.PR & 0x3FFFFFFFu, kCycles);
+}
 
 SH2_END_HANDLERS
 

@@ -133,7 +133,6 @@ SH2_HANDLER(ExtractMiddle) {
     core.R[N<Op>] = (core.R[M<Op>] << 16) | (core.R[N<Op>] >> 16);
 }
 
-
 SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(DataTransfer)

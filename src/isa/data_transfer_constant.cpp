@@ -48,7 +48,6 @@ SH2_HANDLER(MoveLongStoreGbr) {
     BusWriteLong(core, core.GBR + Disp8<Op> * 4, core.R[0]);
 }
 
-
 SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(DataTransferConstant)

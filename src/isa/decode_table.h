@@ -32,7 +32,9 @@ enum class InstructionGroup : uint8_t {
 
 // A row's bit pattern: sixteen characters, bit 15 first; '0' and '1' are the
 // identifying bits, letters the operand fields.
-constexpr bool IsFixedBit(char c) { return c == '0' || c == '1'; }
+constexpr bool IsFixedBit(char c) {
+    return c == '0' || c == '1';
+}
 
 constexpr uint16_t PatternMask(const char *bits) {
     uint16_t mask = 0;
@@ -78,9 +80,11 @@ struct OpcodePattern {
 };
 
 inline constexpr std::array DecodePatternTable = {
+// clang-format off
 #define SH2_PATTERN(name, group, bits, mnemonic, operands, cycles, notTaken, flow, handler)                        \
     OpcodePattern{PatternMask(bits), PatternMatch(bits), Instruction::name, InstructionGroup::group, bits, mnemonic, \
                   operands, cycles, notTaken, Flow::flow},
+    // clang-format on
     SH2_INSTRUCTION_LIST(SH2_PATTERN)
 #undef SH2_PATTERN
 };
@@ -102,12 +106,14 @@ constexpr bool WellFormed(const char *bits) {
     return bits[16] == '\0' && (n.width == 0 || (n.shift == 8 && n.width == 4)) &&
            (m.width == 0 || (m.shift == 4 && m.width == 4));
 }
-static_assert([] {
-    for (const OpcodePattern &row : DecodePatternTable) {
-        if (!WellFormed(row.bits)) return false;
-    }
-    return true;
-}(), "a bit pattern of the instruction list is malformed");
+static_assert(
+    [] {
+        for (const OpcodePattern &row : DecodePatternTable) {
+            if (!WellFormed(row.bits)) return false;
+        }
+        return true;
+    }(),
+    "a bit pattern of the instruction list is malformed");
 
 inline constexpr size_t kDecodeRowCount = DecodePatternTable.size();
 static_assert(kDecodeRowCount == 142);

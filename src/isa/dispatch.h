@@ -66,6 +66,8 @@ inline void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
 void UndefinedOpcodeHandler(SH2Core &core);
 
 // Makes a core stopped on an undefined opcode run again (from its current PC).
-inline void ClearUndefinedOpcodeStop(SH2Core &core) { core.stoppedOnUndefinedOpcode = false; }
+inline void ClearUndefinedOpcodeStop(SH2Core &core) {
+    core.stoppedOnUndefinedOpcode = false;
+}
 
 }  // namespace sh2

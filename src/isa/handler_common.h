@@ -19,15 +19,21 @@
 namespace sh2::isa {
 
 // Operand fields of an opcode.
-template <uint16_t Op> inline constexpr unsigned N = (Op >> 8) & 0xF;  // bits 11..8
-template <uint16_t Op> inline constexpr unsigned M = (Op >> 4) & 0xF;  // bits 7..4
-template <uint16_t Op> inline constexpr uint32_t Disp4 = Op & 0xF;
-template <uint16_t Op> inline constexpr uint32_t Disp8 = Op & 0xFF;
-template <uint16_t Op> inline constexpr uint32_t Imm8Unsigned = Op & 0xFF;
+template <uint16_t Op>
+inline constexpr unsigned N = (Op >> 8) & 0xF;  // bits 11..8
+template <uint16_t Op>
+inline constexpr unsigned M = (Op >> 4) & 0xF;  // bits 7..4
+template <uint16_t Op>
+inline constexpr uint32_t Disp4 = Op & 0xF;
+template <uint16_t Op>
+inline constexpr uint32_t Disp8 = Op & 0xFF;
+template <uint16_t Op>
+inline constexpr uint32_t Imm8Unsigned = Op & 0xFF;
 template <uint16_t Op>
 inline constexpr uint32_t Imm8Signed = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(Op & 0xFF)));
 // Branch displacements in bytes, already doubled and sign-extended.
-template <uint16_t Op> inline constexpr uint32_t BranchOffset8 = Imm8Signed<Op> * 2u;
+template <uint16_t Op>
+inline constexpr uint32_t BranchOffset8 = Imm8Signed<Op> * 2u;
 template <uint16_t Op>
 inline constexpr uint32_t BranchOffset12 = static_cast<uint32_t>(((Op & 0xFFF) ^ 0x800) - 0x800) * 2u;
 
@@ -85,7 +91,9 @@ constexpr uint32_t ExtractOperandBits(uint16_t opcode, uint16_t mask) {
     return index;
 }
 
-constexpr size_t RowSize(uint16_t mask) { return size_t{1} << (16 - std::popcount(mask)); }
+constexpr size_t RowSize(uint16_t mask) {
+    return size_t{1} << (16 - std::popcount(mask));
+}
 
 template <template <uint16_t, Instruction> class Handler, Instruction Row, size_t... Index>
 constexpr std::array<OpcodeHandler, sizeof...(Index)> MakeRowHandlers(std::index_sequence<Index...>) {
@@ -95,7 +103,8 @@ constexpr std::array<OpcodeHandler, sizeof...(Index)> MakeRowHandlers(std::index
 
 // The specialised handlers of one decode row, indexed by operand bits.
 template <template <uint16_t, Instruction> class Handler, Instruction Row>
-inline constexpr auto kRowHandlers = MakeRowHandlers<Handler, Row>(std::make_index_sequence<RowSize(PatternOf(Row).mask)>{});
+inline constexpr auto kRowHandlers =
+    MakeRowHandlers<Handler, Row>(std::make_index_sequence<RowSize(PatternOf(Row).mask)>{});
 
 // The linkage of the handlers, which each group's source defines between
 // SH2_BEGIN_HANDLERS and SH2_END_HANDLERS. In a Windows object each
@@ -117,7 +126,7 @@ inline constexpr auto kRowHandlers = MakeRowHandlers<Handler, Row>(std::make_ind
 // source; each is defined (and instantiated) only in the source of its group.
 SH2_BEGIN_HANDLERS
 #define SH2_DECLARE_HANDLER(name, group, bits, mnemonic, operands, cycles, notTaken, flow, handler) \
-    template <uint16_t Op, Instruction Row>                                                            \
+    template <uint16_t Op, Instruction Row>                                                         \
     struct handler;
 SH2_INSTRUCTION_LIST(SH2_DECLARE_HANDLER)
 #undef SH2_DECLARE_HANDLER
@@ -151,27 +160,27 @@ GroupHandlers MultiplyHandlers();
 // kCycles and kNotTakenCycles the costs of its row. A row whose flow is
 // sequential ends with the common end, PC + 2 and the row's cost; the
 // others set PC and add their cost in the body.
-#define SH2_HANDLER(Name)                                                            \
-    template <uint16_t Op, Instruction Row>                                          \
-    struct Name {                                                                    \
-        static constexpr int32_t kCycles = PatternOf(Row).cycles;                    \
-        static constexpr int32_t kNotTakenCycles = PatternOf(Row).notTakenCycles;    \
-        static void Body(SH2Core &core);                                             \
-        static void Run(SH2Core &core) {                                             \
-            Body(core);                                                              \
-            if constexpr (PatternOf(Row).flow == Flow::Sequential) {                 \
-                Advance(core, kCycles);                                              \
-            }                                                                        \
-        }                                                                            \
-    };                                                                               \
-    template <uint16_t Op, Instruction Row>                                          \
+#define SH2_HANDLER(Name)                                                         \
+    template <uint16_t Op, Instruction Row>                                       \
+    struct Name {                                                                 \
+        static constexpr int32_t kCycles = PatternOf(Row).cycles;                 \
+        static constexpr int32_t kNotTakenCycles = PatternOf(Row).notTakenCycles; \
+        static void Body(SH2Core &core);                                          \
+        static void Run(SH2Core &core) {                                          \
+            Body(core);                                                           \
+            if constexpr (PatternOf(Row).flow == Flow::Sequential) {              \
+                Advance(core, kCycles);                                           \
+            }                                                                     \
+        }                                                                         \
+    };                                                                            \
+    template <uint16_t Op, Instruction Row>                                       \
     void Name<Op, Row>::Body([[maybe_unused]] SH2Core &core)
 
 // Ends the source of one group: the handlers of its rows, for the table.
 #define SH2_GROUP_ROW(name, group, bits, mnemonic, operands, cycles, notTaken, flow, handler) \
     HandlersIfInGroup<kThisGroup, handler, Instruction::name>(),
-#define SH2_DEFINE_GROUP_HANDLERS(Group)                                              \
-    GroupHandlers Group##Handlers() {                                                \
-        constexpr InstructionGroup kThisGroup = InstructionGroup::Group;             \
-        return {{SH2_INSTRUCTION_LIST(SH2_GROUP_ROW)}};                              \
+#define SH2_DEFINE_GROUP_HANDLERS(Group)                                 \
+    GroupHandlers Group##Handlers() {                                    \
+        constexpr InstructionGroup kThisGroup = InstructionGroup::Group; \
+        return {{SH2_INSTRUCTION_LIST(SH2_GROUP_ROW)}};                  \
     }

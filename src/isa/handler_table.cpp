@@ -26,19 +26,21 @@ constexpr RowBuckets MakeRowBuckets() {
 
 constexpr RowBuckets kRowBuckets = MakeRowBuckets();
 
-static_assert([] {
-    for (const OpcodePattern &pattern : DecodePatternTable) {
-        if ((pattern.mask & 0xF000) != 0xF000) return false;
-    }
-    return true;
-}(), "every decode row must fix the top nibble");
+static_assert(
+    [] {
+        for (const OpcodePattern &pattern : DecodePatternTable) {
+            if ((pattern.mask & 0xF000) != 0xF000) return false;
+        }
+        return true;
+    }(),
+    "every decode row must fix the top nibble");
 
 // The specialised handlers of every row, indexed by row, from the groups.
 isa::GroupHandlers CollectRowHandlers() {
     isa::GroupHandlers byRow{};
     const isa::GroupHandlers groups[] = {isa::DataTransferHandlers(), isa::DataTransferConstantHandlers(),
-                                         isa::ArithmeticHandlers(),    isa::LogicHandlers(),
-                                         isa::BranchHandlers(),        isa::SystemControlHandlers(),
+                                         isa::ArithmeticHandlers(),   isa::LogicHandlers(),
+                                         isa::BranchHandlers(),       isa::SystemControlHandlers(),
                                          isa::MultiplyHandlers()};
     for (const isa::GroupHandlers &group : groups) {
         for (size_t row = 0; row < kDecodeRowCount; ++row) {

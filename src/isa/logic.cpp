@@ -103,7 +103,9 @@ SH2_HANDLER(ShiftLogicalRight) {
 // SHLL2/SHLR2, SHLL8/SHLR8 and SHLL16/SHLR16: bits 5..4 of the opcode give
 // the distance.
 template <uint16_t Op>
-inline constexpr unsigned kShiftDistance = ((Op >> 4) & 3) == 0 ? 2 : ((Op >> 4) & 3) == 1 ? 8 : 16;
+inline constexpr unsigned kShiftDistance = ((Op >> 4) & 3) == 0   ? 2
+                                           : ((Op >> 4) & 3) == 1 ? 8
+                                                                  : 16;
 
 SH2_HANDLER(ShiftLogicalLeftBy) {
     core.R[N<Op>] <<= kShiftDistance<Op>;

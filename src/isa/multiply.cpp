@@ -6,7 +6,9 @@ namespace sh2::isa {
 SH2_BEGIN_HANDLERS
 namespace {
 
-uint64_t MacValue(const SH2Core &core) { return (uint64_t{core.MACH} << 32) | core.MACL; }
+uint64_t MacValue(const SH2Core &core) {
+    return (uint64_t{core.MACH} << 32) | core.MACL;
+}
 void SetMacValue(SH2Core &core, uint64_t value) {
     core.MACH = static_cast<uint32_t>(value >> 32);
     core.MACL = static_cast<uint32_t>(value);
@@ -114,7 +116,6 @@ SH2_HANDLER(Divide1) {
     const uint32_t newQ = q ^ carry ^ m;
     core.SR = (core.SR & ~(kSrQ | kSrT)) | (newQ << 8) | (newQ == m ? kSrT : 0u);
 }
-
 
 SH2_END_HANDLERS
 

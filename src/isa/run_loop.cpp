@@ -58,14 +58,14 @@ int32_t RunCycles(SH2Core &core, int32_t target) {
 void UndefinedOpcodeHandler(SH2Core &core) {
     char text[96];
     if (!core.isMaster) {
-        std::snprintf(text, sizeof text, "Unknown opcode (slave SH2) @0x%08X: 0x%04X",
-                      static_cast<unsigned>(core.PC), static_cast<unsigned>(core.currentOpcode));
+        std::snprintf(text, sizeof text, "Unknown opcode (slave SH2) @0x%08X: 0x%04X", static_cast<unsigned>(core.PC),
+                      static_cast<unsigned>(core.currentOpcode));
     } else if (Interrupting != 0) {
         std::snprintf(text, sizeof text, "Unknown opcode while interrupting (master SH2) @0x%08X: 0x%04X",
                       static_cast<unsigned>(core.PC), static_cast<unsigned>(core.currentOpcode));
     } else {
-        std::snprintf(text, sizeof text, "Unknown opcode (master SH2) @0x%08X: 0x%04X",
-                      static_cast<unsigned>(core.PC), static_cast<unsigned>(core.currentOpcode));
+        std::snprintf(text, sizeof text, "Unknown opcode (master SH2) @0x%08X: 0x%04X", static_cast<unsigned>(core.PC),
+                      static_cast<unsigned>(core.currentOpcode));
     }
     ShowModalBox("Error", text, kBoxErrorIcon);
     core.stoppedOnUndefinedOpcode = true;

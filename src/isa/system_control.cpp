@@ -120,8 +120,6 @@ SH2_HANDLER(ReturnFromException) {
     Interrupting = 0;
 }
 
-
-
 SH2_END_HANDLERS
 
 SH2_DEFINE_GROUP_HANDLERS(SystemControl)

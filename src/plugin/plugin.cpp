@@ -65,9 +65,13 @@ SH2_EXPORT void SH2_CDECL DeInitPlugin(void) {
     HostMessage = nullptr;
 }
 
-SH2_EXPORT void SH2_CDECL DisplayPluginInfo(void) { ShowModalBox("About", kAboutText, kBoxInformationIcon); }
+SH2_EXPORT void SH2_CDECL DisplayPluginInfo(void) {
+    ShowModalBox("About", kAboutText, kBoxInformationIcon);
+}
 
-SH2_EXPORT void SH2_CDECL SetupPlugin(void) { SendMessage(kNoOptionsText); }
+SH2_EXPORT void SH2_CDECL SetupPlugin(void) {
+    SendMessage(kNoOptionsText);
+}
 
 SH2_EXPORT int32_t SH2_CDECL SH2RunCycles(int32_t cycles) {
     if (MasterCore == nullptr) {
@@ -97,7 +101,9 @@ SH2_EXPORT void SH2_CDECL SlaveSH2On(void) {
     }
 }
 
-SH2_EXPORT void SH2_CDECL SlaveSH2Off(void) { SlaveEnabled = 0; }
+SH2_EXPORT void SH2_CDECL SlaveSH2Off(void) {
+    SlaveEnabled = 0;
+}
 
 SH2_EXPORT void SH2_CDECL MasterSH2InterruptRequest(uint32_t vector, uint32_t level) {
     if (MasterCore != nullptr) {

@@ -31,9 +31,13 @@ struct Round {
     RoundStep step;
 };
 
-inline Round StartRound(int32_t budget) { return Round{budget, 0, 0, RoundStep::BeginSlice}; }
+inline Round StartRound(int32_t budget) {
+    return Round{budget, 0, 0, RoundStep::BeginSlice};
+}
 
-inline SH2Core *RoundCore(const Round &round) { return round.processor == 0 ? MasterCore : SlaveCore; }
+inline SH2Core *RoundCore(const Round &round) {
+    return round.processor == 0 ? MasterCore : SlaveCore;
+}
 
 // Runs the round from where it stands. The observer (see Unwatched in
 // run_loop.h) is asked before each instruction, before each servicing and
@@ -45,40 +49,39 @@ inline bool RunRound(Round &round, Observer &observer) {
     for (;;) {
         SH2Core &core = *RoundCore(round);
         switch (round.step) {
-        case RoundStep::BeginSlice:
-            round.step = BeginSlice(core, round.budget) ? RoundStep::Instructions : RoundStep::Service;
-            break;
-        case RoundStep::Instructions:
-            if (!RunSliceInstructions(core, observer)) {
-                return false;
+            case RoundStep::BeginSlice:
+                round.step = BeginSlice(core, round.budget) ? RoundStep::Instructions : RoundStep::Service;
+                break;
+            case RoundStep::Instructions:
+                if (!RunSliceInstructions(core, observer)) {
+                    return false;
+                }
+                round.step = RoundStep::Service;
+                if (!observer.BeforeService(static_cast<const SH2Core &>(core))) {
+                    return false;
+                }
+                break;
+            case RoundStep::Service: {
+                const int32_t executed = core.sliceCycles;  // by instructions; a stopped core idles on
+                const int32_t cycles = FinishSlice(core, round.budget);
+                if (round.processor == 0) {
+                    round.masterCycles = cycles;
+                }
+                round.step = RoundStep::NextSlice;
+                if (!observer.AfterService(static_cast<const SH2Core &>(core), executed, cycles)) {
+                    return false;
+                }
+                break;
             }
-            round.step = RoundStep::Service;
-            if (!observer.BeforeService(static_cast<const SH2Core &>(core))) {
-                return false;
-            }
-            break;
-        case RoundStep::Service: {
-            const int32_t executed = core.sliceCycles;  // by instructions; a stopped core idles on
-            const int32_t cycles = FinishSlice(core, round.budget);
-            if (round.processor == 0) {
-                round.masterCycles = cycles;
-            }
-            round.step = RoundStep::NextSlice;
-            if (!observer.AfterService(static_cast<const SH2Core &>(core), executed, cycles)) {
-                return false;
-            }
-            break;
-        }
-        case RoundStep::NextSlice:
-            if (round.processor == 0 && SlaveEnabled != 0 && SlaveCore != nullptr) {
-                round.processor = 1;
-                round.step = RoundStep::BeginSlice;
-            } else {
-                round.step = RoundStep::Done;
-            }
-            break;
-        case RoundStep::Done:
-            return true;
+            case RoundStep::NextSlice:
+                if (round.processor == 0 && SlaveEnabled != 0 && SlaveCore != nullptr) {
+                    round.processor = 1;
+                    round.step = RoundStep::BeginSlice;
+                } else {
+                    round.step = RoundStep::Done;
+                }
+                break;
+            case RoundStep::Done: return true;
         }
     }
 }
