@@ -13,16 +13,16 @@ uint32_t ConditionalTarget(const SH2Core &core) {
 
 }  // namespace
 
-SH2_HANDLER(BranchIfTrue) {
+SH2_HANDLER(BranchIfTrue, {
     const bool taken = GetT(core) != 0;
     core.PC = taken ? ConditionalTarget<Op>(core) : core.PC + 2;
     core.sliceCycles += taken ? kCycles : kNotTakenCycles;
-}
-SH2_HANDLER(BranchIfFalse) {
+})
+SH2_HANDLER(BranchIfFalse, {
     const bool taken = GetT(core) == 0;
     core.PC = taken ? ConditionalTarget<Op>(core) : core.PC + 2;
     core.sliceCycles += taken ? kCycles : kNotTakenCycles;
-}
+})
 // A walk of 2^27 not-taken BT/S in a row, with no cycle spent in between,
 // has passed every fetch position (bits 28..31 of PC play no part in the
 // fetch) and would repeat itself for ever, the slice never reaching its
@@ -50,7 +50,7 @@ void CountFreeInstruction(SH2Core &core) {
 }  // namespace
 
 // A not-taken BT/S costs nothing, a not-taken BF/S 1 cycle.
-SH2_HANDLER(BranchIfTrueDelayed) {
+SH2_HANDLER(BranchIfTrueDelayed, {
     if (GetT(core) != 0) {
         DelayedBranch(core, ConditionalTarget<Op>(core), kCycles);
     } else {
@@ -58,42 +58,34 @@ SH2_HANDLER(BranchIfTrueDelayed) {
         CountFreeInstruction(core);
         core.PC += 2;
     }
-}
-SH2_HANDLER(BranchIfFalseDelayed) {
+})
+SH2_HANDLER(BranchIfFalseDelayed, {
     if (GetT(core) == 0) {
         DelayedBranch(core, ConditionalTarget<Op>(core), kCycles);
     } else {
         Advance(core, kNotTakenCycles);
     }
-}
+})
 
-SH2_HANDLER(Branch) {
-    DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, kCycles);
-}
-SH2_HANDLER(BranchSubroutine) {
+SH2_HANDLER(Branch, { DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, kCycles); })
+SH2_HANDLER(BranchSubroutine, {
     core.PR = core.PC + 4;
     DelayedBranch(core, core.PC + 4 + BranchOffset12<Op>, kCycles);
-}
-SH2_HANDLER(BranchFar) {
-    DelayedBranch(core, core.PC + 4 + core.R[N<Op>], kCycles);
-}
-SH2_HANDLER(BranchSubroutineFar) {
+})
+SH2_HANDLER(BranchFar, { DelayedBranch(core, core.PC + 4 + core.R[N<Op>], kCycles); })
+SH2_HANDLER(BranchSubroutineFar, {
     const uint32_t target = core.PC + 4 + core.R[N<Op>];
     core.PR = core.PC + 4;
     DelayedBranch(core, target, kCycles);
-}
-SH2_HANDLER(Jump) {
-    DelayedBranch(core, core.R[N<Op>], kCycles);
-}
-SH2_HANDLER(JumpSubroutine) {
+})
+SH2_HANDLER(Jump, { DelayedBranch(core, core.R[N<Op>], kCycles); })
+SH2_HANDLER(JumpSubroutine, {
     const uint32_t target = core.R[N<Op>];
     core.PR = core.PC + 4;
     DelayedBranch(core, target, kCycles);
-}
+})
 // RTS drops the top two bits of the return address.
-SH2_HANDLER(ReturnFromSubroutine) {
-    DelayedBranch(core, core.PR & 0x3FFFFFFFu, kCycles);
-}
+SH2_HANDLER(ReturnFromSubroutine, { DelayedBranch(core, core.PR & 0x3FFFFFFFu, kCycles); })
 
 SH2_END_HANDLERS
 

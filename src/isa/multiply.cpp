@@ -19,27 +19,20 @@ int64_t SignedProduct32(uint32_t a, uint32_t b) {
 
 }  // namespace
 
-SH2_HANDLER(MultiplyLong) {
-    core.MACL = core.R[N<Op>] * core.R[M<Op>];
-}
-SH2_HANDLER(MultiplySignedWord) {
+SH2_HANDLER(MultiplyLong, { core.MACL = core.R[N<Op>] * core.R[M<Op>]; })
+SH2_HANDLER(MultiplySignedWord, {
     const int32_t product = int32_t{static_cast<int16_t>(core.R[N<Op>])} * static_cast<int16_t>(core.R[M<Op>]);
     core.MACL = static_cast<uint32_t>(product);
-}
-SH2_HANDLER(MultiplyUnsignedWord) {
-    core.MACL = (core.R[N<Op>] & 0xFFFFu) * (core.R[M<Op>] & 0xFFFFu);
-}
-SH2_HANDLER(DoubleMultiplySigned) {
-    SetMacValue(core, static_cast<uint64_t>(SignedProduct32(core.R[N<Op>], core.R[M<Op>])));
-}
-SH2_HANDLER(DoubleMultiplyUnsigned) {
-    SetMacValue(core, uint64_t{core.R[N<Op>]} * core.R[M<Op>]);
-}
+})
+SH2_HANDLER(MultiplyUnsignedWord, { core.MACL = (core.R[N<Op>] & 0xFFFFu) * (core.R[M<Op>] & 0xFFFFu); })
+SH2_HANDLER(DoubleMultiplySigned,
+            { SetMacValue(core, static_cast<uint64_t>(SignedProduct32(core.R[N<Op>], core.R[M<Op>]))); })
+SH2_HANDLER(DoubleMultiplyUnsigned, { SetMacValue(core, uint64_t{core.R[N<Op>]} * core.R[M<Op>]); })
 
 // MAC.L: both longs are read from the addresses on entry (with n == m the same
 // long twice), then Rn and Rm each advance by 4. With S set the 64-bit sum
 // saturates to 48 bits.
-SH2_HANDLER(MultiplyAccumulateLong) {
+SH2_HANDLER(MultiplyAccumulateLong, {
     const uint32_t first = BusReadLong(core, core.R[N<Op>]);
     const uint32_t second = BusReadLong(core, core.R[M<Op>]);
     core.R[N<Op>] += 4;
@@ -59,12 +52,12 @@ SH2_HANDLER(MultiplyAccumulateLong) {
             SetMacValue(core, sum);
         }
     }
-}
+})
 
 // MAC.W: Rn's word is read and Rn advanced before Rm's word is read, so with
 // n == m the two words are consecutive. With S set only MACL accumulates, and
 // saturates at 32 bits, marking the overflow in bit 0 of MACH.
-SH2_HANDLER(MultiplyAccumulateWord) {
+SH2_HANDLER(MultiplyAccumulateWord, {
     const uint16_t first = BusReadWord(core, core.R[N<Op>]);
     core.R[N<Op>] += 2;
     const uint16_t second = BusReadWord(core, core.R[M<Op>]);
@@ -83,19 +76,17 @@ SH2_HANDLER(MultiplyAccumulateWord) {
             core.MACL = result;
         }
     }
-}
+})
 
-SH2_HANDLER(Divide0Signed) {
+SH2_HANDLER(Divide0Signed, {
     const uint32_t q = core.R[N<Op>] >> 31;
     const uint32_t m = core.R[M<Op>] >> 31;
     core.SR = (core.SR & ~(kSrQ | kSrM | kSrT)) | (q << 8) | (m << 9) | (q ^ m);
-}
-SH2_HANDLER(Divide0Unsigned) {
-    core.SR &= ~(kSrQ | kSrM | kSrT);
-}
+})
+SH2_HANDLER(Divide0Unsigned, { core.SR &= ~(kSrQ | kSrM | kSrT); })
 
 // One step of non-restoring division of Rn by Rm.
-SH2_HANDLER(Divide1) {
+SH2_HANDLER(Divide1, {
     const uint32_t oldQ = (core.SR >> 8) & 1u;
     const uint32_t m = (core.SR >> 9) & 1u;
     const uint32_t dividend = core.R[N<Op>];
@@ -115,7 +106,7 @@ SH2_HANDLER(Divide1) {
     core.R[N<Op>] = result;
     const uint32_t newQ = q ^ carry ^ m;
     core.SR = (core.SR & ~(kSrQ | kSrT)) | (newQ << 8) | (newQ == m ? kSrT : 0u);
-}
+})
 
 SH2_END_HANDLERS
 

@@ -6,23 +6,19 @@
 namespace sh2::isa {
 SH2_BEGIN_HANDLERS
 
-SH2_HANDLER(Nop) {}
-SH2_HANDLER(ClearT) {
-    SetT(core, false);
-}
-SH2_HANDLER(SetTBit) {
-    SetT(core, true);
-}
-SH2_HANDLER(ClearMac) {
+SH2_HANDLER(Nop, {})
+SH2_HANDLER(ClearT, { SetT(core, false); })
+SH2_HANDLER(SetTBit, { SetT(core, true); })
+SH2_HANDLER(ClearMac, {
     core.MACH = 0;
     core.MACL = 0;
-}
+})
 // SLEEP does not advance PC: it runs again until the slice ends, and the
 // requested exception then returns to it.
-SH2_HANDLER(Sleep) {
+SH2_HANDLER(Sleep, {
     SetExceptionRequest(core);
     core.sliceCycles += kCycles;
-}
+})
 
 // LDC/STC name SR, GBR or VBR, and LDS/STS name MACH, MACL or PR, in bits
 // 5..4 of the opcode. Only SR keeps fewer bits than it is given.
@@ -66,45 +62,29 @@ void StorePreDecrement(SH2Core &core) {
     BusWriteLong(core, core.R[N<Op>], SelectedRegister<Op, Control>(core));
 }
 
-SH2_HANDLER(LoadControl) {
-    LoadFromRegister<Op, true>(core);
-}
-SH2_HANDLER(LoadSystem) {
-    LoadFromRegister<Op, false>(core);
-}
-SH2_HANDLER(LoadControlPostIncrement) {
-    LoadPostIncrement<Op, true>(core);
-}
-SH2_HANDLER(LoadSystemPostIncrement) {
-    LoadPostIncrement<Op, false>(core);
-}
-SH2_HANDLER(StoreControl) {
-    core.R[N<Op>] = SelectedRegister<Op, true>(core);
-}
-SH2_HANDLER(StoreSystem) {
-    core.R[N<Op>] = SelectedRegister<Op, false>(core);
-}
-SH2_HANDLER(StoreControlPreDecrement) {
-    StorePreDecrement<Op, true>(core);
-}
-SH2_HANDLER(StoreSystemPreDecrement) {
-    StorePreDecrement<Op, false>(core);
-}
+SH2_HANDLER(LoadControl, { LoadFromRegister<Op, true>(core); })
+SH2_HANDLER(LoadSystem, { LoadFromRegister<Op, false>(core); })
+SH2_HANDLER(LoadControlPostIncrement, { LoadPostIncrement<Op, true>(core); })
+SH2_HANDLER(LoadSystemPostIncrement, { LoadPostIncrement<Op, false>(core); })
+SH2_HANDLER(StoreControl, { core.R[N<Op>] = SelectedRegister<Op, true>(core); })
+SH2_HANDLER(StoreSystem, { core.R[N<Op>] = SelectedRegister<Op, false>(core); })
+SH2_HANDLER(StoreControlPreDecrement, { StorePreDecrement<Op, true>(core); })
+SH2_HANDLER(StoreSystemPreDecrement, { StorePreDecrement<Op, false>(core); })
 
 // TRAPA pushes SR and the address after it through the memory access layer
 // and continues at the vector's contents; SR's mask is not raised.
-SH2_HANDLER(Trap) {
+SH2_HANDLER(Trap, {
     core.R[15] -= 4;
     BusWriteLong(core, core.R[15], core.SR);
     core.R[15] -= 4;
     BusWriteLong(core, core.R[15], core.PC + 2);
     core.PC = BusReadLong(core, core.VBR + Imm8Unsigned<Op> * 4);
     core.sliceCycles += kCycles;
-}
+})
 
 // RTE pops PC then SR, runs its delay slot under the restored SR and clears
 // the library-wide Interrupting flag after the slot.
-SH2_HANDLER(ReturnFromException) {
+SH2_HANDLER(ReturnFromException, {
     const uint32_t slotAddress = core.PC + 2;
     const uint32_t returnAddress = BusReadLong(core, core.R[15]);
     core.R[15] += 4;
@@ -118,7 +98,7 @@ SH2_HANDLER(ReturnFromException) {
         ExecuteDelaySlot(core, slotAddress);
     }
     Interrupting = 0;
-}
+})
 
 SH2_END_HANDLERS
 
