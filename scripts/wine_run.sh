@@ -60,4 +60,21 @@ case "$1" in
     exit 0 ;;
   --stop-server) wineserver -k 2>/dev/null || true; exit 0 ;;
 esac
-exec wine "$@"
+
+# Now and then Wine fails to start the program at all ("ShellExecuteEx
+# failed", seen once in a few thousand starts under load): the program never
+# ran, so it is started again, at most twice. Any other failure is the
+# program's own and is passed on. The program's standard error is passed on
+# after it ends.
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+for attempt in 1 2 3; do
+  status=0
+  wine "$@" 2>"$errors" || status=$?
+  if [ "$status" -ne 0 ] && [ "$attempt" -lt 3 ] && grep -q 'ShellExecuteEx failed' "$errors"; then
+    echo "wine_run.sh: Wine did not start $1 (attempt $attempt of 3): starting it again" >&2
+    continue
+  fi
+  cat "$errors" >&2
+  exit "$status"
+done
