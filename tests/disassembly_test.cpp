@@ -88,4 +88,20 @@ TEST_P(TargetFollowsTheAddress, AsObjdumpPrintsIt) {
 INSTANTIATE_TEST_SUITE_P(ObjdumpOracle, TargetFollowsTheAddress, ::testing::ValuesIn(kTargetCases),
                          sh2test::CaseName());
 
+// The compile-time check of the instruction list refuses a row whose bit
+// pattern the decode table and the handlers' operand fields would misread.
+TEST(InstructionList, MalformedBitPatternsAreRefused) {
+    EXPECT_TRUE(sh2::WellFormed("0110nnnnmmmm0011"));
+    EXPECT_TRUE(sh2::WellFormed("10001001dddddddd"));
+    for (const char *bad : {"0110nnnnmmmm001",      // 15 characters
+                            "0110nnnnmmmm00111",    // 17 characters
+                            "0110nnnnmmmm001x",     // not a field letter
+                            "0110nnnnmmmmnnnn",     // two runs of n
+                            "01nnnn0000000011",     // n not at bits 11..8
+                            "0110nnnn00mmmm11",     // m not at bits 7..4
+                            "0110nnn000000011"}) {  // n three bits wide
+        EXPECT_FALSE(sh2::WellFormed(bad)) << bad;
+    }
+}
+
 }  // namespace

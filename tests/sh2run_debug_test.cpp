@@ -288,6 +288,38 @@ private:
     uint64_t left_;
 };
 
+// Pauses a round after every slice's servicing.
+class PauseAfterService : public sh2debug::Observer {
+public:
+    bool BeforeInstruction(sh2debug::Processor, uint32_t) override { return true; }
+    void AfterInstruction(const sh2debug::Instruction &) override {}
+    bool BeforeService(sh2debug::Processor) override { return true; }
+    bool AfterService(sh2debug::Processor processor, int32_t cycles, int32_t) override {
+        serviced.push_back({processor, cycles});
+        return false;
+    }
+    std::vector<std::pair<sh2debug::Processor, int32_t>> serviced;
+};
+
+// A round pauses right after a slice's servicing when its observer asks,
+// before the slave's slice begins, and goes on from there.
+TEST_F(GdbPackets, ARoundPausesAfterAServicingAndGoesOn) {
+    Start(Elf("crc32"), std::nullopt, 0x0600404c);
+    sh2debug::StartRound(100);
+    PauseAfterService observer;
+    ASSERT_FALSE(sh2debug::RunRound(observer));
+    ASSERT_EQ(observer.serviced.size(), 1u);
+    EXPECT_EQ(observer.serviced[0].first, sh2debug::Processor::Master);
+    EXPECT_EQ(sh2debug::RoundProcessor(), sh2debug::Processor::Master);
+    EXPECT_EQ(sh2debug::RoundMasterCycles(), observer.serviced[0].second);
+    EXPECT_GE(observer.serviced[0].second, 100);
+    ASSERT_FALSE(sh2debug::RunRound(observer));
+    ASSERT_EQ(observer.serviced.size(), 2u);
+    EXPECT_EQ(observer.serviced[1].first, sh2debug::Processor::Slave);
+    EXPECT_TRUE(sh2debug::RunRound(observer));
+    EXPECT_FALSE(sh2debug::RoundUnderWay());
+}
+
 // The library's state comes back whole, mid-round included: every byte of
 // both cores, the flags and the round.
 TEST_F(GdbPackets, TheLibrarysStateComesBackWhole) {

@@ -110,7 +110,6 @@ void RestoreLibraryState(const LibraryState &state);
 // The instruction list.
 
 using sh2::Flow;
-using sh2::HasDelaySlot;
 
 struct InstructionInfo {
     bool defined;          // false: the opcode is no instruction

@@ -19,11 +19,4 @@ enum class Flow : uint8_t {
     Sleep,               // SLEEP: PC stays
 };
 
-// Whether an instruction of that flow runs a delay slot (for a conditional
-// one, when the branch is taken).
-constexpr bool HasDelaySlot(Flow flow) {
-    return flow == Flow::ConditionalDelayed || flow == Flow::Delayed || flow == Flow::Call || flow == Flow::Return ||
-           flow == Flow::ExceptionReturn;
-}
-
 }  // namespace sh2
