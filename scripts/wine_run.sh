@@ -61,20 +61,22 @@ case "$1" in
   --stop-server) wineserver -k 2>/dev/null || true; exit 0 ;;
 esac
 
-# Now and then Wine fails to start the program at all ("ShellExecuteEx
-# failed", seen once in a few thousand starts under load): the program never
-# ran, so it is started again, at most twice. Any other failure is the
-# program's own and is passed on. The program's standard error is passed on
-# after it ends.
+# Now and then Wine fails to start the program at all: its start-up prints
+# "ShellExecuteEx failed" on standard output (seen twice in a few thousand
+# starts under load). The program never ran, so it is started again, at most
+# twice. Any other failure is the program's own and is passed on. The
+# program's output and errors are passed on once it has ended.
+output=$(mktemp)
 errors=$(mktemp)
-trap 'rm -f "$errors"' EXIT
+trap 'rm -f "$output" "$errors"' EXIT
 for attempt in 1 2 3; do
   status=0
-  wine "$@" 2>"$errors" || status=$?
-  if [ "$status" -ne 0 ] && [ "$attempt" -lt 3 ] && grep -q 'ShellExecuteEx failed' "$errors"; then
+  wine "$@" >"$output" 2>"$errors" || status=$?
+  if [ "$status" -ne 0 ] && [ "$attempt" -lt 3 ] && grep -q 'ShellExecuteEx failed' "$output" "$errors"; then
     echo "wine_run.sh: Wine did not start $1 (attempt $attempt of 3): starting it again" >&2
     continue
   fi
+  cat "$output"
   cat "$errors" >&2
   exit "$status"
 done
