@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if ! command -v clang++ >/dev/null 2>&1; then
-  bash scripts/install_deps.sh
+  bash scripts/install_deps.sh test
 fi
 
 cmake --preset sanitize >/dev/null

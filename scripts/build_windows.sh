@@ -23,7 +23,7 @@ else
   build_dir=build-windows compiler=i686-w64-mingw32-g++-posix
 fi
 if ! command -v "$compiler" >/dev/null 2>&1 || ! command -v wine >/dev/null 2>&1; then
-  bash scripts/install_deps.sh
+  bash scripts/install_deps.sh windows
 fi
 if ! command -v "$compiler" >/dev/null 2>&1; then
   echo "error: $compiler not found (Debian packages g++-mingw-w64-i686, g++-mingw-w64-x86-64)" >&2

@@ -23,8 +23,9 @@
 set -euo pipefail
 mode=$1 sh2run=$2 root=$3
 
-for tool in gdb-multiarch sh-elf-as sh-elf-ld; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (scripts/install_deps.sh)"; exit 77; }
+for tool in gdb-multiarch:gdb-multiarch sh-elf-as:binutils-sh-elf sh-elf-ld:binutils-sh-elf; do
+  command -v "${tool%%:*}" >/dev/null ||
+    { echo "skipped: package ${tool#*:} is not installed (no ${tool%%:*}; scripts/install_deps.sh test)"; exit 77; }
 done
 
 work=$(mktemp -d)

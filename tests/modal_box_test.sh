@@ -9,8 +9,9 @@
 set -euo pipefail
 probe=$1 plugin=$2 screenshot=$3 prefix=${4:-}
 
-for tool in Xvfb xdotool xwd xwininfo ${prefix:+wine}; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (scripts/install_deps.sh)"; exit 77; }
+for tool in Xvfb:xvfb xdotool:xdotool xwd:x11-apps xwininfo:x11-utils ${prefix:+wine:wine}; do
+  command -v "${tool%%:*}" >/dev/null ||
+    { echo "skipped: package ${tool#*:} is not installed (no ${tool%%:*}; scripts/install_deps.sh)"; exit 77; }
 done
 # The cache is read in full first: grep -q in a pipe would stop reading at
 # the first match, and under pipefail ldconfig's broken pipe failed the check.
@@ -19,7 +20,7 @@ libraries=$(ldconfig -p)
 sdl='libSDL2-2\.0\.so\.0 '
 [ "$(uname -m)" = x86_64 ] && sdl='libSDL2-2\.0\.so\.0 (libc6,x86-64)'
 if [ -z "$prefix" ] && ! grep -q "$sdl" <<<"$libraries"; then
-  echo "skipped: the native libSDL2-2.0.so.0 is not installed"; exit 77
+  echo "skipped: package libsdl2-2.0-0 is not installed (no native libSDL2-2.0.so.0)"; exit 77
 fi
 convert=/usr/bin/convert
 [ -x "$convert" ] || convert=convert

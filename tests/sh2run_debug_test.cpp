@@ -720,7 +720,7 @@ TEST(Sh2runProfile, EveryAddressFindsTheInnermostFunctionHoldingIt) {
 // calls carry crc32's cycles inclusively.
 TEST(Sh2runProfile, CallgrindAnnotateReadsTheProfile) {
     if (std::system("command -v callgrind_annotate >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "callgrind_annotate (Debian's valgrind) is not installed";
+        GTEST_SKIP() << "package valgrind is not installed (no callgrind_annotate)";
     }
     char directory[4096];
     ASSERT_NE(getcwd(directory, sizeof directory), nullptr);
