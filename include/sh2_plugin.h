@@ -19,6 +19,8 @@
 
 #include <stdint.h>
 
+#include "sh2_plugin_version.h"
+
 #if defined(_WIN32) && !defined(_WIN64)
 #define SH2_FASTCALL __fastcall
 #define SH2_CDECL __cdecl
@@ -96,6 +98,23 @@ SH2_EXPORT void SH2_CDECL SlaveSH2InterruptRequest(uint32_t vector, uint32_t lev
 SH2_EXPORT void SH2_CDECL MasterSH2InputCaptureSignal(void);
 SH2_EXPORT void SH2_CDECL SlaveSH2InputCaptureSignal(void);
 SH2_EXPORT void SH2_CDECL MasterSH2SetPC(uint32_t address);
+
+/* The fourteen exports as pointer types, for hosts that look them up at run
+ * time (dlsym, GetProcAddress). */
+typedef uint8_t(SH2_CDECL *InitSH2PluginFn)(const SH2HostInterface *host);
+typedef void(SH2_CDECL *DeInitPluginFn)(void);
+typedef void(SH2_CDECL *DisplayPluginInfoFn)(void);
+typedef void(SH2_CDECL *SetupPluginFn)(void);
+typedef int32_t(SH2_CDECL *SH2RunCyclesFn)(int32_t cycles);
+typedef void(SH2_CDECL *ResetMasterSH2Fn)(void);
+typedef void(SH2_CDECL *ResetSlaveSH2Fn)(void);
+typedef void(SH2_CDECL *SlaveSH2OnFn)(void);
+typedef void(SH2_CDECL *SlaveSH2OffFn)(void);
+typedef void(SH2_CDECL *MasterSH2InterruptRequestFn)(uint32_t vector, uint32_t level);
+typedef void(SH2_CDECL *SlaveSH2InterruptRequestFn)(uint32_t vector, uint32_t level);
+typedef void(SH2_CDECL *MasterSH2InputCaptureSignalFn)(void);
+typedef void(SH2_CDECL *SlaveSH2InputCaptureSignalFn)(void);
+typedef void(SH2_CDECL *MasterSH2SetPCFn)(uint32_t address);
 
 #ifdef __cplusplus
 }

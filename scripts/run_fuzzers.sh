@@ -6,7 +6,7 @@
 # failed check, leak or input that takes longer than the timeout.
 #
 # Environment: FUZZ_SECONDS (default 20) per target, FUZZ_TARGETS to run a
-# subset.
+# subset, FUZZ_JOBS targets at a time (default 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,15 +25,33 @@ mkdir -p "$work/artifacts"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
+# FUZZ_JOBS targets at a time (default 2, one per core): each run is one
+# process of one thread. Their reports follow in the order of the targets.
+jobs=${FUZZ_JOBS:-2}
+fuzz_one() {
+  local target=$1
+  local binary="$PWD/$build_dir/fuzz/$target" corpus="$work/corpus-$target"
+  cp -r "fuzz/corpus/$target" "$corpus"
+  (cd "$work" && "$binary" -seed=1 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$work/artifacts/$target-" "$corpus" \
+      >"$work/$target.log" 2>&1)
+  echo $? >"$work/$target.status"
+}
+running=0
+for target in "${targets[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  fuzz_one "$target" &
+  running=$((running + 1))
+done
+wait
+
 failed=()
 for target in "${targets[@]}"; do
-  binary="$PWD/$build_dir/fuzz/$target"
-  corpus="$work/corpus-$target"
-  cp -r "fuzz/corpus/$target" "$corpus"
   echo "=== $target: ${seconds} s, seed 1"
-  if (cd "$work" && "$binary" -seed=1 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-        -print_final_stats=1 -artifact_prefix="$work/artifacts/$target-" "$corpus" \
-        >"$work/$target.log" 2>&1); then
+  if [ "$(cat "$work/$target.status")" = 0 ]; then
     grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/$target.log" || true
   else
     echo "error: $target failed; last lines of $work/$target.log:" >&2

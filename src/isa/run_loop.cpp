@@ -23,6 +23,9 @@ bool BeginSlice(SH2Core &core, int32_t target) {
     core.sliceCycles = 0;
     core.sliceTarget = target < kLargestSliceTarget ? target : kLargestSliceTarget;
     core.freeRunLength = 0;
+    // A slice begins at an instruction boundary. A host that left a delay
+    // slot's instruction by longjmp from a callback left the flag set.
+    core.inDelaySlot = false;
     return !core.stoppedOnUndefinedOpcode && target > 0;
 }
 

@@ -1,5 +1,13 @@
 // The fourteen exported entry points. Every export that reaches a core does
 // nothing (SH2RunCycles returns 0) while the library is not initialised.
+//
+// Re-entry: the exports that call the host (memory callbacks, the message
+// callback) may be called again from inside those callbacks. A nested
+// SH2RunCycles runs nothing and returns 0, a nested InitSH2Plugin is
+// refused (returns 0, changes nothing), and a nested DeInitPlugin takes
+// effect when the outermost export returns, so that no core is freed or
+// replaced while the library still uses it. Every other export works from a
+// callback as it does between calls.
 #include "bus/free_running_timer.h"
 #include "core/interrupts.h"
 #include "core/platform.h"
@@ -28,15 +36,21 @@ void DestroyCores() {
     SlaveCore = nullptr;
 }
 
-}  // namespace
+void DeInitialise() {
+    if (MasterCore == nullptr && SlaveCore == nullptr && HostMessage == nullptr) {
+        return;  // not initialised
+    }
+    DestroyCores();
+    SlaveEnabled = 0;
+    // The message callback sees the library already shut down.
+    const HostMessageFn message = HostMessage;
+    HostMessage = nullptr;
+    if (message != nullptr) {
+        message(kDeinitialisationText, MessageColour);
+    }
+}
 
-}  // namespace sh2
-
-using namespace sh2;
-
-extern "C" {
-
-SH2_EXPORT uint8_t SH2_CDECL InitSH2Plugin(const SH2HostInterface *host) {
+uint8_t Initialise(const SH2HostInterface *host) {
     // A second initialisation replaces the cores of the first.
     DestroyCores();
     SlaveEnabled = 0;
@@ -55,14 +69,67 @@ SH2_EXPORT uint8_t SH2_CDECL InitSH2Plugin(const SH2HostInterface *host) {
     return 1;
 }
 
-SH2_EXPORT void SH2_CDECL DeInitPlugin(void) {
-    if (MasterCore == nullptr && SlaveCore == nullptr && HostMessage == nullptr) {
-        return;  // not initialised
+// The export that called the host and has not returned yet: the frame of its
+// call (0 when none), and whether a callback asked for DeInitPlugin.
+struct ExportUnderWay {
+    uintptr_t frame;
+    bool deinitRequested;
+};
+ExportUnderWay underWay{0, false};
+
+// Stacks grow down on every target: a call made from inside a host callback
+// has its frame below that of the export under way. A host that left a
+// callback by longjmp (sh2run's exit port does) abandoned that export; its
+// next call, made from as high on the stack, finds it over.
+#define SH2_THIS_FRAME reinterpret_cast<uintptr_t>(__builtin_frame_address(0))
+
+// Called first by every export that may call the host: false when that
+// export was called from inside a callback of another (nested), true when
+// it is now the export under way, which must then call LeaveExport() as it
+// returns. (No object with a destructor does this: a host may leave the
+// library by longjmp.)
+bool EnterExport(uintptr_t frame) {
+    if (underWay.frame != 0 && frame >= underWay.frame) {
+        const bool deinit = underWay.deinitRequested;  // abandoned
+        underWay = {0, false};
+        if (deinit) DeInitialise();
     }
-    DestroyCores();
-    SlaveEnabled = 0;
-    SendMessage(kDeinitialisationText);
-    HostMessage = nullptr;
+    if (underWay.frame != 0) return false;
+    underWay = {frame, false};
+    return true;
+}
+
+// The outermost export returns: a DeInitPlugin asked for meanwhile happens.
+void LeaveExport() {
+    const bool deinit = underWay.deinitRequested;
+    underWay = {0, false};
+    if (deinit) DeInitialise();
+}
+
+}  // namespace
+
+}  // namespace sh2
+
+using namespace sh2;
+
+extern "C" {
+
+SH2_EXPORT uint8_t SH2_CDECL InitSH2Plugin(const SH2HostInterface *host) {
+    if (!EnterExport(SH2_THIS_FRAME)) {
+        return 0;  // the cores in use stay
+    }
+    const uint8_t created = Initialise(host);
+    LeaveExport();
+    return created;
+}
+
+SH2_EXPORT void SH2_CDECL DeInitPlugin(void) {
+    if (!EnterExport(SH2_THIS_FRAME)) {
+        underWay.deinitRequested = true;
+        return;
+    }
+    DeInitialise();
+    LeaveExport();
 }
 
 SH2_EXPORT void SH2_CDECL DisplayPluginInfo(void) {
@@ -70,29 +137,41 @@ SH2_EXPORT void SH2_CDECL DisplayPluginInfo(void) {
 }
 
 SH2_EXPORT void SH2_CDECL SetupPlugin(void) {
+    const bool outermost = EnterExport(SH2_THIS_FRAME);
     SendMessage(kNoOptionsText);
+    if (outermost) LeaveExport();
 }
 
 SH2_EXPORT int32_t SH2_CDECL SH2RunCycles(int32_t cycles) {
-    if (MasterCore == nullptr) {
+    if (!EnterExport(SH2_THIS_FRAME)) {
+        return 0;  // a nested call leaves the slice under way alone
+    }
+    if (MasterCore == nullptr) {  // (also after a deferred DeInitPlugin just carried out)
+        LeaveExport();
         return 0;
     }
     Round round = StartRound(cycles);
     Unwatched unwatched;
     RunRound(round, unwatched);
+    LeaveExport();
     return round.masterCycles;
 }
 
+// A reset reads its vectors from the host.
 SH2_EXPORT void SH2_CDECL ResetMasterSH2(void) {
+    const bool outermost = EnterExport(SH2_THIS_FRAME);
     if (MasterCore != nullptr) {
         ResetCore(*MasterCore);
     }
+    if (outermost) LeaveExport();
 }
 
 SH2_EXPORT void SH2_CDECL ResetSlaveSH2(void) {
+    const bool outermost = EnterExport(SH2_THIS_FRAME);
     if (SlaveCore != nullptr) {
         ResetCore(*SlaveCore);
     }
+    if (outermost) LeaveExport();
 }
 
 SH2_EXPORT void SH2_CDECL SlaveSH2On(void) {

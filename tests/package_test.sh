@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# The plug-in as a host author installs it: the Linux build installed into a
+# temporary prefix, the example host built against that prefix twice (through
+# find_package and through pkg-config) and run; `cmake --install --strip`
+# strips. With --windows also the release packages of scripts/package.sh:
+# SHA256SUMS checked, the Windows .zip unpacked, the example host built
+# with MinGW-w64 against its 64-bit (and, where wine32 is installed, 32-bit)
+# import library and run under Wine with the DLL from the .zip.
+# Usage: package_test.sh ROOT BUILD_DIR [--windows]
+set -euo pipefail
+root=$(realpath "$1") build=$(realpath "$2") windows=${3:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+guest=$root/examples/host/guest.bin
+fail() { echo "FAILED: $*"; exit 1; }
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for way in find_package pkg-config; do
+  cmake -S "$root/examples/host" -B "$work/host-$way" -DCMAKE_BUILD_TYPE=Release \
+    -DSH2_EXAMPLE_HOST_PACKAGE="$way" -DCMAKE_PREFIX_PATH="$prefix" >"$work/configure-$way.log" 2>&1 ||
+    { cat "$work/configure-$way.log"; fail "the example host does not configure through $way"; }
+  cmake --build "$work/host-$way" >"$work/build-$way.log" 2>&1 ||
+    { cat "$work/build-$way.log"; fail "the example host does not build through $way"; }
+  LD_LIBRARY_PATH=$prefix/lib "$work/host-$way/sh2_example_host" "$guest" >"$work/run-$way.log" 2>&1 ||
+    { cat "$work/run-$way.log"; fail "the example host built through $way failed"; }
+  echo "example host through $way: $(tail -1 "$work/run-$way.log")"
+done
+
+cmake --install "$build" --prefix "$work/stripped" --strip >/dev/null
+for file in lib/libsh2_interpreter.so bin/sh2run; do
+  if readelf -S "$work/stripped/$file" | grep -q '\.symtab'; then
+    fail "cmake --install --strip left the symbol table in $file"
+  fi
+done
+echo "cmake --install --strip: stripped"
+
+[ "$windows" = --windows ] || exit 0
+
+bash "$root/scripts/package.sh" "$work/dist" >"$work/package.log" || { cat "$work/package.log"; fail "package.sh"; }
+(cd "$work/dist" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS does not match the packages"
+version=$(sed -n 's/^#define SH2_PLUGIN_VERSION_STRING "\(.*\)"/\1/p' "$prefix/include/sh2_plugin_version.h")
+for artifact in "sh2-interpreter-$version-Linux.tar.gz" "sh2_interpreter-$version-windows.zip"; do
+  [ -f "$work/dist/$artifact" ] || fail "no $artifact among $(ls "$work/dist")"
+done
+ls "$work"/dist/*.deb >/dev/null || fail "no .deb"
+dpkg-deb -c "$work"/dist/*.deb | grep -q '/usr/lib/libsh2_interpreter.so' || fail "the .deb holds no plug-in"
+
+mkdir "$work/unpacked"
+(cd "$work/unpacked" && cmake -E tar xf "$work/dist/sh2_interpreter-$version-windows.zip")
+zip_root=$work/unpacked/sh2_interpreter-$version-windows
+for file in README.md hosting.md win32/bin/sh2_interpreter.dll win32/lib/libsh2_interpreter.dll.a \
+  win64/bin/sh2_interpreter.dll win64/lib/libsh2_interpreter.dll.a win64/include/sh2_plugin.h; do
+  [ -f "$zip_root/$file" ] || fail "the .zip has no $file"
+done
+
+wine_prefix=$work/wine-prefix
+for bits in 64 32; do
+  compiler=x86_64-w64-mingw32-gcc wine_package=wine64
+  [ "$bits" = 32 ] && compiler=i686-w64-mingw32-gcc wine_package=wine32:i386
+  if ! dpkg-query -W -f='${Status}\n' "$wine_package" 2>/dev/null | grep -q "install ok installed"; then
+    echo "skipped: the $bits-bit example host under Wine: package $wine_package is not installed"
+    continue
+  fi
+  tree=$zip_root/win$bits
+  "$compiler" -std=c99 -O2 -Wall -Wextra -Wpedantic -Werror -DSH2_EXAMPLE_HOST_LINKED -I "$tree/include" \
+    -o "$tree/bin/sh2_example_host.exe" "$root/examples/host/sh2_example_host.c" -L "$tree/lib" -lsh2_interpreter \
+    -static-libgcc
+  cp "$guest" "$tree/bin/guest.bin"
+  (cd "$tree/bin" && bash "$root/scripts/wine_run.sh" "$wine_prefix" sh2_example_host.exe guest.bin) \
+    >"$work/wine-$bits.log" 2>&1 || { cat "$work/wine-$bits.log"; fail "the $bits-bit example host under Wine"; }
+  echo "$bits-bit example host from the .zip under Wine: $(tail -1 "$work/wine-$bits.log")"
+done
+bash "$root/scripts/wine_run.sh" "$wine_prefix" --stop-server >/dev/null 2>&1 || true
+echo "packages OK"
