@@ -8,7 +8,10 @@
 #error "sh2_plugin.h does not give the version"
 #endif
 
-static const char version[] = SH2_PLUGIN_VERSION_STRING;
+const char *sh2_header_c99_version(void);
+const char *sh2_header_c99_version(void) {
+    return SH2_PLUGIN_VERSION_STRING;
+}
 
 int sh2_header_c99_check(void);
 int sh2_header_c99_check(void) {
@@ -30,5 +33,5 @@ int sh2_header_c99_check(void) {
     return (init != NULL) + (deinit != NULL) + (about != NULL) + (setup != NULL) + (run != NULL) +
            (reset_master != NULL) + (reset_slave != NULL) + (slave_on != NULL) + (slave_off != NULL) +
            (master_irq != NULL) + (slave_irq != NULL) + (master_capture != NULL) + (slave_capture != NULL) +
-           (set_pc != NULL) + (host.ReadByte == NULL) + (int)sizeof version;
+           (set_pc != NULL) + (host.ReadByte == NULL);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The plug-in as a host author installs it: the Linux build installed into a
 # temporary prefix, the example host built against that prefix twice (through
-# find_package and through pkg-config) and run; `cmake --install --strip`
+# find_package and through pkg-config), linked and loading the plug-in, and
+# run; `cmake --install --strip`
 # strips. With --windows also the release packages of scripts/package.sh:
 # SHA256SUMS checked, the Windows .zip unpacked, the example host built
 # with MinGW-w64 against its 64-bit (and, where wine32 is installed, 32-bit)
@@ -16,15 +17,19 @@ fail() { echo "FAILED: $*"; exit 1; }
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for way in find_package pkg-config; do
-  cmake -S "$root/examples/host" -B "$work/host-$way" -DCMAKE_BUILD_TYPE=Release \
-    -DSH2_EXAMPLE_HOST_PACKAGE="$way" -DCMAKE_PREFIX_PATH="$prefix" >"$work/configure-$way.log" 2>&1 ||
+for way in config pkg-config; do
+  PKG_CONFIG_PATH=$prefix/lib/pkgconfig cmake -S "$root/examples/host" -B "$work/host-$way" \
+    -DCMAKE_BUILD_TYPE=Release -DSH2_EXAMPLE_HOST_FIND="$way" -DCMAKE_PREFIX_PATH="$prefix" \
+    >"$work/configure-$way.log" 2>&1 ||
     { cat "$work/configure-$way.log"; fail "the example host does not configure through $way"; }
   cmake --build "$work/host-$way" >"$work/build-$way.log" 2>&1 ||
     { cat "$work/build-$way.log"; fail "the example host does not build through $way"; }
-  LD_LIBRARY_PATH=$prefix/lib "$work/host-$way/sh2_example_host" "$guest" >"$work/run-$way.log" 2>&1 ||
-    { cat "$work/run-$way.log"; fail "the example host built through $way failed"; }
-  echo "example host through $way: $(tail -1 "$work/run-$way.log")"
+  # Both hosts: linked against the installed plug-in, and loading it.
+  ctest --test-dir "$work/host-$way" --output-on-failure >"$work/run-$way.log" 2>&1 ||
+    { cat "$work/run-$way.log"; fail "the example hosts built through $way failed"; }
+  grep -q "2 tests passed\|100% tests passed, 0 tests failed out of 2" "$work/run-$way.log" ||
+    { cat "$work/run-$way.log"; fail "through $way, not both example hosts ran"; }
+  echo "example hosts (linked and loading) built through $way: passed"
 done
 
 cmake --install "$build" --prefix "$work/stripped" --strip >/dev/null
@@ -54,7 +59,9 @@ for file in README.md hosting.md win32/bin/sh2_interpreter.dll win32/lib/libsh2_
   [ -f "$zip_root/$file" ] || fail "the .zip has no $file"
 done
 
-wine_prefix=$work/wine-prefix
+# The 64-bit build's Wine prefix, made once for its tests (a new one takes
+# half a minute).
+wine_prefix=$root/build-win64/wine-prefix
 for bits in 64 32; do
   compiler=x86_64-w64-mingw32-gcc wine_package=wine64
   [ "$bits" = 32 ] && compiler=i686-w64-mingw32-gcc wine_package=wine32:i386
@@ -71,5 +78,4 @@ for bits in 64 32; do
     >"$work/wine-$bits.log" 2>&1 || { cat "$work/wine-$bits.log"; fail "the $bits-bit example host under Wine"; }
   echo "$bits-bit example host from the .zip under Wine: $(tail -1 "$work/wine-$bits.log")"
 done
-bash "$root/scripts/wine_run.sh" "$wine_prefix" --stop-server >/dev/null 2>&1 || true
 echo "packages OK"
