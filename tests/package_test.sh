@@ -39,6 +39,8 @@ for file in lib/libsh2_interpreter.so bin/sh2run; do
   fi
 done
 echo "cmake --install --strip: stripped"
+bash "$root/tests/check_exports.sh" "$work/stripped/lib/libsh2_interpreter.so" >/dev/null ||
+  fail "the stripped plug-in does not export exactly the fourteen entry points"
 
 [ "$windows" = --windows ] || exit 0
 
@@ -49,7 +51,8 @@ for artifact in "sh2-interpreter-$version-Linux.tar.gz" "sh2_interpreter-$versio
   [ -f "$work/dist/$artifact" ] || fail "no $artifact among $(ls "$work/dist")"
 done
 ls "$work"/dist/*.deb >/dev/null || fail "no .deb"
-dpkg-deb -c "$work"/dist/*.deb | grep -q '/usr/lib/libsh2_interpreter.so' || fail "the .deb holds no plug-in"
+deb_files=$(dpkg-deb -c "$work"/dist/*.deb)
+grep -q '/usr/lib/libsh2_interpreter.so' <<<"$deb_files" || fail "the .deb holds no plug-in: $deb_files"
 
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$work/dist/sh2_interpreter-$version-windows.zip")
@@ -61,6 +64,10 @@ done
 
 # The 64-bit build's Wine prefix, made once for its tests (a new one takes
 # half a minute).
+bash "$root/scripts/check_windows_exports.sh" "$zip_root/win32/bin/sh2_interpreter.dll" pei-i386 >/dev/null &&
+  bash "$root/scripts/check_windows_exports.sh" "$zip_root/win64/bin/sh2_interpreter.dll" pei-x86-64 >/dev/null ||
+  fail "a DLL of the .zip does not export exactly the fourteen entry points"
+
 wine_prefix=$root/build-win64/wine-prefix
 for bits in 64 32; do
   compiler=x86_64-w64-mingw32-gcc wine_package=wine64
