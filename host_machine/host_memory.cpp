@@ -1,5 +1,6 @@
 #include "host_memory.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -148,6 +149,14 @@ void WriteLongAt(uint32_t address, uint32_t value) {
     for (uint32_t i = 0; i < 4; ++i) WriteByteAt(address + i, static_cast<uint8_t>(value >> (24 - 8 * i)));
 }
 
+void ZeroBytesAt(uint32_t address, uint64_t size) {
+    for (; size > 0 && (address & 3u) != 0; --size) WriteByteAt(address++, 0);
+    const uint64_t words = size / 4;
+    if (words > 0) std::memset(&WordAt(address), 0, static_cast<size_t>(words * 4));
+    address += static_cast<uint32_t>(words * 4);
+    for (size -= words * 4; size > 0; --size) WriteByteAt(address++, 0);
+}
+
 namespace {
 
 // The six callbacks; the observed set also hands every access to
@@ -169,6 +178,15 @@ bool Stores(uint32_t address, uint32_t width) {
         writtenPages.Mark(address + width - 1);
     }
     return true;
+}
+
+void PrintToConsole(int c) {
+    errno = 0;
+    if (std::fputc(c, ports.console) == EOF || std::ferror(ports.console) != 0 ||
+        (c == '\n' && ports.flushAtNewline && std::fflush(ports.console) != 0)) {
+        ports.consoleError = errno != 0 ? errno : EIO;
+        if (ports.onConsoleError != nullptr) ports.onConsoleError();
+    }
 }
 
 template <bool kObserved>
@@ -198,7 +216,7 @@ void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
     if (address == kConsolePort && hooks.portsEnabled) {
         if (ports.exited) return;
         if (ports.consoleBytes == ports.consolePrinted) {
-            if (ports.console != nullptr) std::fputc(static_cast<int>(value & 0xFF), ports.console);
+            if (ports.console != nullptr && ports.consoleError == 0) PrintToConsole(static_cast<int>(value & 0xFF));
             ++ports.consolePrinted;
         }
         ++ports.consoleBytes;
@@ -246,6 +264,15 @@ void SH2_CDECL HostShowMessage(const char *text, uint32_t colour) {
 }
 
 }  // namespace
+
+bool FlushConsole() {
+    errno = 0;
+    if (ports.console != nullptr && ports.consoleError == 0 &&
+        (std::fflush(ports.console) != 0 || std::ferror(ports.console) != 0)) {
+        ports.consoleError = errno != 0 ? errno : EIO;
+    }
+    return ports.consoleError == 0;
+}
 
 SH2HostInterface MakeHostInterface(const HostMemory &hostMemory) {
     SH2HostInterface host{};

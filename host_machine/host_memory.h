@@ -74,6 +74,15 @@ struct PortState {
     // Console characters printed so far: a stretch run again (a debugger
     // going back in time) prints only the characters past them.
     uint64_t consolePrinted = 0;
+    // Whether the console is flushed after every newline (so that a pipe
+    // sees each line as it is printed).
+    bool flushAtNewline = false;
+    // The errno of the first console write that failed (0: none). From
+    // then on the console takes nothing more.
+    int consoleError = 0;
+    // Called by the console write that fails (sh2run ends the run there);
+    // null: the run goes on.
+    void (*onConsoleError)() = nullptr;
 };
 
 // One call of a memory callback: what it read or was asked to write (writes
@@ -150,6 +159,13 @@ uint16_t ReadWordAt(uint32_t address);
 void WriteWordAt(uint32_t address, uint16_t value);
 uint32_t ReadLongAt(uint32_t address);
 void WriteLongAt(uint32_t address, uint32_t value);
+// Zeroes `size` bytes from `address`, which must lie inside one block's
+// natural range, whole words at a time.
+void ZeroBytesAt(uint32_t address, uint64_t size);
+
+// Flushes the console; a failure is noted in ports.consoleError (without
+// calling onConsoleError). False when the console has failed, now or before.
+bool FlushConsole();
 
 // The host record over `memory`: the six callbacks (observed ones if
 // hooks.onAccess or hooks.dropWrites is set now), the three blocks and the

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "host_memory.h"
@@ -56,9 +57,12 @@ void CollectFunctions(const std::vector<uint8_t> &file, std::vector<FunctionSymb
             const uint8_t *sym = h + offset + at;
             const uint32_t name = BigEndian32(sym), value = BigEndian32(sym + 4), length = BigEndian32(sym + 8);
             if ((sym[12] & 0x0F) != 2 || length == 0 || name >= strsize) continue;  // STT_FUNC with a size
+            // A name runs to its NUL, to the end of the table or to
+            // kMaxSymbolName bytes, whichever comes first.
             const char *text = reinterpret_cast<const char *>(h + stroff + name);
+            const size_t longest = static_cast<size_t>(std::min<uint64_t>(strsize - name, kMaxSymbolName));
             const uint64_t room = kAddressSpace - value;
-            functions.push_back({std::string(text, strnlen(text, static_cast<size_t>(strsize - name))), value,
+            functions.push_back({std::string(text, strnlen(text, longest)), value,
                                  static_cast<uint32_t>(std::min<uint64_t>(length, room))});
         }
         break;
@@ -67,15 +71,46 @@ void CollectFunctions(const std::vector<uint8_t> &file, std::vector<FunctionSymb
               [](const FunctionSymbol &a, const FunctionSymbol &b) { return a.address < b.address; });
 }
 
-// Stores `size` bytes (zeros when `data` is null); the range is checked.
+// Stores `size` bytes; the range is checked.
 void Store(uint32_t address, const uint8_t *data, uint64_t size) {
-    for (uint64_t i = 0; i < size; ++i) WriteByteAt(address + static_cast<uint32_t>(i), data ? data[i] : 0);
+    for (uint64_t i = 0; i < size; ++i) WriteByteAt(address + static_cast<uint32_t>(i), data[i]);
 }
 
 struct Segment {
     uint32_t address, fileSize, memorySize;
     const uint8_t *data;
 };
+
+// Stores the bytes [from, to) of a segment: its file's bytes, then zeros.
+void StorePart(const Segment &segment, uint64_t from, uint64_t to) {
+    const uint64_t fileEnd = std::min<uint64_t>(uint64_t{segment.address} + segment.fileSize, to);
+    if (from < fileEnd) Store(static_cast<uint32_t>(from), segment.data + (from - segment.address), fileEnd - from);
+    from = std::max(from, fileEnd);
+    if (from < to) ZeroBytesAt(static_cast<uint32_t>(from), to - from);
+}
+
+// Stores the segments as if one after the other, a later one over an
+// earlier one, but no byte twice: from the last segment back, each stores
+// only the bytes that no later one has stored. Loading so costs the bytes
+// of the blocks and the file, however many segments overlap.
+void StoreSegments(const std::vector<Segment> &segments) {
+    std::map<uint64_t, uint64_t> stored;  // disjoint ranges [first, second) stored so far
+    for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
+        const uint64_t start = segment->address, end = start + segment->memorySize;
+        uint64_t at = start, merged = start, mergedEnd = end;
+        auto range = stored.upper_bound(start);
+        if (range != stored.begin() && std::prev(range)->second >= start) --range;
+        while (range != stored.end() && range->first <= end) {
+            if (at < range->first) StorePart(*segment, at, range->first);
+            at = std::max(at, range->second);
+            merged = std::min(merged, range->first);
+            mergedEnd = std::max(mergedEnd, range->second);
+            range = stored.erase(range);
+        }
+        if (at < end) StorePart(*segment, at, end);
+        stored.emplace(merged, mergedEnd);
+    }
+}
 
 bool CheckElfHeader(const std::vector<uint8_t> &file, std::string &error) {
     if (file.size() < 52) {
@@ -176,12 +211,23 @@ bool ReadProgramFile(const std::string &path, std::vector<uint8_t> &contents, st
         error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    contents.resize(static_cast<size_t>(size));
-    const size_t read = contents.empty() ? 0 : std::fread(contents.data(), 1, contents.size(), file);
-    const bool failed = std::ferror(file) != 0 || read != contents.size();
+    // Read to the end of the file rather than to the size the system gives:
+    // files of /proc give 0 and hold more. One byte more than that size
+    // shows a file that holds more than it said.
+    contents.assign(std::max<size_t>(static_cast<size_t>(size) + 1, 4096), 0);
+    size_t length = 0;
+    for (;;) {
+        length += std::fread(contents.data() + length, 1, contents.size() - length, file);
+        if (length < contents.size() || length > kMaxProgramFileSize) break;  // the end, an error or too much
+        contents.resize(std::min<size_t>(2 * contents.size(), kMaxProgramFileSize + 1));
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int reason = errno;
     std::fclose(file);
-    if (failed) {
-        error = "cannot read " + path;
+    contents.resize(std::min<size_t>(length, kMaxProgramFileSize));
+    if (failed || length > kMaxProgramFileSize) {
+        error = failed ? "cannot read " + path + ": " + std::strerror(reason)
+                       : path + " is larger than " + std::to_string(kMaxProgramFileSize >> 20) + " MiB";
         return false;
     }
     return true;
@@ -232,11 +278,8 @@ bool LoadRaw(const std::vector<uint8_t> &file, uint32_t address, LoadedImage &im
 bool LoadElf(const std::vector<uint8_t> &file, LoadedImage &image, std::string &error) {
     std::vector<Segment> segments;
     if (!CheckElfHeader(file, error) || !CollectSegments(file, segments, error)) return false;
-    for (const Segment &segment : segments) {
-        Store(segment.address, segment.data, segment.fileSize);
-        Store(segment.address + segment.fileSize, nullptr, segment.memorySize - segment.fileSize);
-        NoteVectorTable(segment.address, image);
-    }
+    StoreSegments(segments);
+    for (const Segment &segment : segments) NoteVectorTable(segment.address, image);
     image.entry = BigEndian32(file.data() + 24);
     image.hasEntry = true;
     CollectFunctions(file, image.functions);

@@ -11,14 +11,20 @@
 // past the end of a block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace sh2host {
 
+// The longest function name kept: a longer one (or one without its NUL) is
+// cut there, so that names cost at most this much per symbol.
+inline constexpr size_t kMaxSymbolName = 256;
+
 // A function of the ELF symbol table (STT_FUNC with a size). `size` is cut
-// so that the function ends at 2^32 at the latest.
+// so that the function ends at 2^32 at the latest; the name is the table's
+// bytes as they are, control characters included.
 struct FunctionSymbol {
     std::string name;
     uint32_t address = 0;
@@ -36,7 +42,8 @@ struct LoadedImage {
 // for symbols and debugging information.
 inline constexpr uint64_t kMaxProgramFileSize = uint64_t{64} << 20;
 
-// Reads a whole program file. False, with `error` saying why, when it cannot
+// Reads a whole program file, to its end whatever size the system gives
+// (files of /proc give 0). False, with `error` saying why, when it cannot
 // be opened or read, is not a regular file (a directory, a device, a pipe)
 // or is larger than kMaxProgramFileSize.
 bool ReadProgramFile(const std::string &path, std::vector<uint8_t> &contents, std::string &error);
@@ -48,7 +55,8 @@ bool CheckImageRange(uint32_t address, uint64_t size, std::string &error);
 // Loads a raw binary at `address`; its entry is that address.
 bool LoadRaw(const std::vector<uint8_t> &file, uint32_t address, LoadedImage &image, std::string &error);
 // Loads the PT_LOAD segments of a big-endian SH ELF executable (every
-// segment is checked before any byte is stored) and collects its sized
+// segment is checked before any byte is stored; where segments overlap, the
+// later one's bytes are kept, and each byte is stored once) and collects its sized
 // functions from the symbol table (a missing or damaged symbol table leaves
 // the list empty; it is not an error).
 bool LoadElf(const std::vector<uint8_t> &file, LoadedImage &image, std::string &error);

@@ -10,6 +10,7 @@
 // The debugging modes (--gdb, --trace, --profile) need to see the processors
 // between instructions, which the fourteen exports do not allow: they run
 // the library linked into sh2run, through its debugging interface.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -79,6 +80,14 @@ int main(int argc, char **argv) {
         return 0;
     }
     sh2host::quietMessages = !options.verbose;
+#if defined(SIGPIPE)
+    // A reader that goes away (`sh2run ... | head -c1`) makes writes fail
+    // with EPIPE, which ends the run with a message and exit code 125, the
+    // files asked for still written, rather than killing sh2run.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    // Each line reaches a pipe or a file as it is printed.
+    sh2host::ports.flushAtNewline = true;
 
     sh2host::HostMemory memory;
     sh2host::UseMemory(&memory);

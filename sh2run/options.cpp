@@ -1,6 +1,8 @@
 #include "sh2run/options.h"
 
 #include <cinttypes>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "host_machine/host_memory.h"
@@ -72,16 +74,21 @@ struct OptionSpec {
 
 const std::vector<OptionSpec> &OptionTable() {
     static const std::vector<OptionSpec> table = {
-        {"--plugin", "PATH", "the plug-in to load (default: next to sh2run)",
+        {"--plugin", "PATH",
+         "the plug-in of a plain run (default: next to sh2run; the debugging modes run the built-in library)",
          [](const char *path, Options &o, std::string &) {
              o.pluginPath = path;
              return true;
          }},
         {"--raw", "ADDRESS", "PROGRAM is a raw binary to load at ADDRESS",
          [](const char *text, Options &o, std::string &error) { return Address(text, "--raw", o.rawAddress, error); }},
-        {"--entry", "ADDRESS", "master entry point (default: the ELF entry or the raw address)",
+        {"--entry", "ADDRESS",
+         "master entry point (default: the ELF entry or the raw address; an image that fills the vector table "
+         "at 0..15 starts from its own reset vector)",
          [](const char *text, Options &o, std::string &error) { return Address(text, "--entry", o.entry, error); }},
-        {"--sp", "ADDRESS", "master stack pointer (default " + Hex32(kDefaultStackTop) + ")",
+        {"--sp", "ADDRESS",
+         "master stack pointer (default " + Hex32(kDefaultStackTop) +
+             "; an image that fills the vector table has its own)",
          [](const char *text, Options &o, std::string &error) { return Address(text, "--sp", o.stackTop, error); }},
         {"--slave-entry", "ADDRESS", "switch the slave on, starting at ADDRESS",
          [](const char *text, Options &o, std::string &error) {
@@ -108,7 +115,13 @@ const std::vector<OptionSpec> &OptionTable() {
          }},
         {"--irq", "VEC,LEVEL,N",
          "request interrupt VEC (0 to 255) at LEVEL (1 to 15) on the master before every N-th slice",
-         [](const char *text, Options &o, std::string &error) { return InterruptRequest(text, o.irq, error); }},
+         [](const char *text, Options &o, std::string &error) {
+             if (o.irq.enabled) {
+                 error = "option --irq given twice: sh2run runs one interrupt schedule";
+                 return false;
+             }
+             return InterruptRequest(text, o.irq, error);
+         }},
         {"--stats", nullptr, "print slices, cycles, wall time and emulated MHz",
          [](const char *, Options &o, std::string &) { return o.stats = true; }},
         {"--gdb", "PORT", "serve the GDB remote protocol on 127.0.0.1:PORT (0: any free port)",
@@ -125,6 +138,7 @@ const std::vector<OptionSpec> &OptionTable() {
              uint64_t mib = 0;
              if (!Number(text, 1, 1 << 20, "option --history", mib, error)) return false;
              o.historyMemory = mib << 20;
+             o.historyGiven = true;
              return true;
          }},
         {"--trace", "FILE", "write one line per instruction to FILE (- for stdout)",
@@ -139,10 +153,15 @@ const std::vector<OptionSpec> &OptionTable() {
         {"--profile", nullptr, "at exit, print cycles and instructions per function to stderr",
          [](const char *, Options &o, std::string &) { return o.profile = true; }},
         {"--profile-out", "FILE",
-         "at exit, write the profile per source line and function, with the calls, in callgrind's format",
+         "at exit, write the profile per source line and function, with the calls, in callgrind's format "
+         "(the slave's to FILE.slave)",
          [](const char *file, Options &o, std::string &error) {
              if (*file == '\0') {
                  error = "option --profile-out needs a file name";
+                 return false;
+             }
+             if (std::string_view(file) == "-") {
+                 error = "option --profile-out writes a file (and FILE.slave), not standard output: give it a name";
                  return false;
              }
              o.profileOut = file;
@@ -153,6 +172,47 @@ const std::vector<OptionSpec> &OptionTable() {
         {"--help", nullptr, "print this text", [](const char *, Options &o, std::string &) { return o.help = true; }},
     };
     return table;
+}
+
+// Whether two paths name the same file, existing or not. A device (such as
+// /dev/null) takes any number of writers and is no one's program.
+bool SameFile(const std::string &a, const std::string &b) {
+    namespace fs = std::filesystem;
+    std::error_code code;
+    const fs::file_status status = fs::status(a, code);
+    if (fs::exists(status)) return !fs::is_character_file(status) && fs::equivalent(a, b, code);
+    auto normal = [](const std::string &path) {
+        std::error_code failed;
+        const fs::path canonical = fs::weakly_canonical(path, failed);
+        return failed ? fs::path(path).lexically_normal() : canonical;
+    };
+    return normal(a) == normal(b);
+}
+
+// The files a run writes must be neither the program nor each other.
+bool CheckOutputFiles(const Options &options, std::string &error) {
+    struct Output {
+        std::string what, path;
+    };
+    std::vector<Output> outputs;
+    if (!options.traceFile.empty() && options.traceFile != "-") outputs.push_back({"--trace", options.traceFile});
+    if (!options.profileOut.empty()) {
+        outputs.push_back({"--profile-out", options.profileOut});
+        outputs.push_back({"--profile-out (the slave's FILE.slave)", options.profileOut + ".slave"});
+    }
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        if (SameFile(outputs[i].path, options.program)) {
+            error = outputs[i].what + " " + outputs[i].path + " is the program file: it would be overwritten";
+            return false;
+        }
+        for (size_t j = 0; j < i; ++j) {
+            if (SameFile(outputs[i].path, outputs[j].path)) {
+                error = outputs[j].what + " and " + outputs[i].what + " name the same file " + outputs[i].path;
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 const OptionSpec *FindOption(std::string_view name) {
@@ -170,7 +230,7 @@ bool ParseNumber(std::string_view text, uint64_t minimum, uint64_t maximum, uint
         base = 16;
         text.remove_prefix(2);
     }
-    if (text.empty() || text.size() > 20) return false;
+    if (text.empty()) return false;
     uint64_t result = 0;
     for (const char c : text) {
         unsigned digit = 0;
@@ -225,7 +285,17 @@ bool ParseCommandLine(int argc, const char *const *argv, Options &options, std::
         error = "--gdb cannot be combined with --trace, --profile or --profile-out";
         return false;
     }
-    return true;
+    if (!options.pluginPath.empty() && options.Debugging()) {
+        error =
+            "--plugin cannot be combined with --gdb, --trace, --profile or --profile-out, which run the library "
+            "built into sh2run, not a plug-in";
+        return false;
+    }
+    if (options.historyGiven && !options.gdbPort) {
+        error = "--history bounds the recorded history of a --gdb run and means nothing without --gdb";
+        return false;
+    }
+    return CheckOutputFiles(options, error);
 }
 
 void PrintUsage(FILE *out) {

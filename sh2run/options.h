@@ -43,6 +43,7 @@ struct Options {
     bool verbose = false;
     std::optional<uint16_t> gdbPort;
     uint64_t historyMemory = kDefaultHistoryMiB << 20;  // bytes
+    bool historyGiven = false;                          // --history was given
     std::string traceFile;
     bool profile = false;
     std::string profileOut;  // --profile-out: callgrind's format
@@ -58,7 +59,10 @@ struct Options {
 bool ParseNumber(std::string_view text, uint64_t minimum, uint64_t maximum, uint64_t &value);
 
 // Parses argv[1..]. False, with `error` set, when the command line is not
-// valid; --help only sets options.help.
+// valid: besides each option's own checks, a repeated --irq, --plugin in a
+// debugging mode (which runs the linked library), --history without --gdb,
+// and an output file (--trace, --profile-out and its FILE.slave) that is the
+// program file or another output. --help only sets options.help.
 bool ParseCommandLine(int argc, const char *const *argv, Options &options, std::string &error);
 
 // The usage text, one line per option of the table.

@@ -25,14 +25,23 @@ std::jmp_buf exitJump;
     std::longjmp(exitJump, 1);
 }
 
-// SH2RunCycles, left early by the exit port's write: false then. Nothing
-// that changes after the setjmp is read after a longjmp.
+// SH2RunCycles, left early by the exit port's write or a console write
+// that failed: false then. Nothing that changes after the setjmp is read
+// after a longjmp.
 bool RunSliceUntilExit(const sh2host::Plugin &plugin, int32_t budget, int32_t &cycles) {
     if (setjmp(exitJump) != 0) return false;
     ports.onExit = LeaveSlice;
+    ports.onConsoleError = LeaveSlice;
     cycles = plugin.SH2RunCycles(budget);
     ports.onExit = nullptr;
+    ports.onConsoleError = nullptr;
     return true;
+}
+
+// Whether the run may go on: no exit yet, and the console still takes what
+// the program prints.
+bool Running() {
+    return !ports.exited && ports.consoleError == 0;
 }
 
 // --trace, --profile and --profile-out: every instruction and every idle
@@ -86,7 +95,7 @@ void RoundSchedule::Count(int32_t masterCycles) {
 RunResult RunRounds(RoundSchedule &schedule, const RoundRunner &runRound) {
     const auto started = std::chrono::steady_clock::now();
     RunResult result;
-    while (!ports.exited) {
+    while (Running()) {
         const int32_t budget = schedule.NextRound();
         if (budget == 0) break;
         const RoundOutcome outcome = runRound(budget);
@@ -107,6 +116,7 @@ RoundOutcome RunPluginRound(const sh2host::Plugin &plugin, int32_t budget) {
     int32_t cycles = 0;
     if (!RunSliceUntilExit(plugin, budget, cycles)) {
         ports.onExit = nullptr;
+        ports.onConsoleError = nullptr;
         return {false, 0, false};
     }
     return {true, cycles, true};
@@ -119,10 +129,10 @@ RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget) {
 }
 
 bool ExitWatch::BeforeInstruction(sh2debug::Processor, uint32_t) {
-    return !ports.exited;
+    return Running();
 }
 bool ExitWatch::BeforeService(sh2debug::Processor) {
-    return !ports.exited;
+    return Running();
 }
 
 RunResult RunPlain(const Options &options, const sh2host::Plugin &plugin) {
@@ -148,7 +158,7 @@ RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, cons
     RecordingWatch watch(trace ? &*trace : nullptr, profiler ? &*profiler : nullptr, callgrind ? &*callgrind : nullptr);
     RoundSchedule schedule(options, linked.MasterSH2InterruptRequest);
     result = RunRounds(schedule, [&](int32_t budget) { return RunObservedRound(watch, budget); });
-    std::fflush(stdout);
+    sh2host::FlushConsole();
     std::string error;
     if (trace && !trace->Close(error)) result.outputErrors.push_back(error);
     if (callgrind && !callgrind->Write(options.profileOut, error)) result.outputErrors.push_back(error);
@@ -163,16 +173,18 @@ RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, cons
 
 int FinishRun(const Options &options, const RunResult &result) {
     std::vector<std::string> errors = result.outputErrors;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    if (!sh2host::FlushConsole()) {
         errors.push_back(std::string("cannot write the program's output to standard output: ") +
-                         std::strerror(errno != 0 ? errno : EIO));
+                         std::strerror(ports.consoleError));
     }
     if (options.stats) {
         std::fprintf(
             stderr, "slices: %" PRIu64 "\nemulated cycles: %" PRIu64 "%s\nwall time: %.3f s\nemulated MHz: %.1f\n",
             result.rounds, result.masterCycles,
-            result.lastRoundUncounted ? " (without the last slice, which the exit cut short)" : "", result.seconds,
-            result.seconds > 0 ? static_cast<double>(result.masterCycles) / result.seconds / 1e6 : 0.0);
+            result.lastRoundUncounted ? ports.exited ? " (without the last slice, which the exit cut short)"
+                                                     : " (without the last slice, which the failed output cut short)"
+                                      : "",
+            result.seconds, result.seconds > 0 ? static_cast<double>(result.masterCycles) / result.seconds / 1e6 : 0.0);
         if (ports.exited) std::fprintf(stderr, "exit status: %" PRIu32 "\n", ports.exitStatus);
     }
     for (const std::string &error : errors) std::fprintf(stderr, "sh2run: %s\n", error.c_str());

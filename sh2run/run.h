@@ -79,7 +79,8 @@ struct RunResult {
     std::vector<std::string> outputErrors;  // a trace that could not be written
 };
 
-// Runs rounds until the program exits or the limit is reached.
+// Runs rounds until the program exits, the limit is reached or the console
+// fails (a reader that went away: the run's output would be lost).
 RunResult RunRounds(RoundSchedule &schedule, const RoundRunner &runRound);
 
 // A round of the plug-in (or the linked library through its exports).
@@ -89,7 +90,8 @@ RoundOutcome RunPluginRound(const sh2host::Plugin &plugin, int32_t budget);
 RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget);
 
 // An observer that stops the round right after the instruction that wrote
-// the exit port; the trace and profile observers build on it.
+// the exit port or made a console write that failed; the trace and profile
+// observers build on it.
 class ExitWatch : public sh2debug::Observer {
 public:
     bool BeforeInstruction(sh2debug::Processor, uint32_t) override;
@@ -105,8 +107,8 @@ RunResult RunPlain(const Options &options, const sh2host::Plugin &plugin);
 RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, const sh2host::LoadedImage &image);
 
 // The one end of every run: checks that the program's output reached
-// standard output, prints --stats and the reason of an unusual end, and
-// returns sh2run's exit code.
+// standard output (flushing it), prints --stats and the reason of an unusual
+// end, and returns sh2run's exit code.
 int FinishRun(const Options &options, const RunResult &result);
 
 }  // namespace sh2run

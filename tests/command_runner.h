@@ -34,6 +34,14 @@ inline void WriteBytes(const std::string &path, const std::vector<uint8_t> &byte
         .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// SH-2 instruction words as a raw binary's bytes (big-endian).
+inline std::vector<uint8_t> Words(const std::vector<uint16_t> &words) {
+    std::vector<uint8_t> bytes;
+    for (const uint16_t word : words)
+        bytes.insert(bytes.end(), {static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)});
+    return bytes;
+}
+
 struct CommandResult {
     std::string output;  // stdout
     std::string errors;  // stderr

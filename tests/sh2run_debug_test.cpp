@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -162,7 +163,8 @@ TEST_F(CrcPackets, BadArgumentsGetErrorsAndUnknownCommandsEmptyReplies) {
                             "M6004000,2:00", "M6004000,2:zzzz", "M6004000:2,00", "p", "p43", "P10=1234",
                             "Pzz=00000000", "G00", "gx", "Hg7", "Hx1", "T2", "Tzz", "Z0,6004000", "Z0,,2", "vCont;x",
                             "vCont;s:zz", "vCont;s:2", "vCont;c:3", "vCont;r6004000:1", "Z2,6004000,0",
-                            "Z3,ffffffff,2", "qThreadExtraInfo,9", "qXfer:features:read:target.xml:zz,10"}) {
+                            "Z3,ffffffff,2", "Z2,0,100000000", "Z4,0,100000000", "qThreadExtraInfo,9",
+                            "qXfer:features:read:target.xml:zz,10"}) {
         // clang-format on
         EXPECT_EQ(Reply(bad), "E01") << bad;
     }
@@ -185,6 +187,9 @@ TEST_F(CrcPackets, BadArgumentsGetErrorsAndUnknownCommandsEmptyReplies) {
     }
     EXPECT_NE(xml.find("<architecture>sh2</architecture>"), std::string::npos) << xml;
     EXPECT_EQ(Reply("qXfer:features:read:other.xml:0,10"), "E00");
+    // The longest watch, all but the last byte of the address space, sees the first write.
+    EXPECT_EQ(Reply("Z2,0,ffffffff"), "OK");
+    EXPECT_EQ(Reply("c").substr(0, 9), "T05watch:");
 }
 
 TEST_F(CrcPackets, BreakpointsRegistersAndBusMemory) {
@@ -252,6 +257,32 @@ port:   .long   0x01000004
     EXPECT_EQ(machine_.boxes[0].caption, "Error");
     EXPECT_EQ(Reply("vCont;s:1"), "T04thread:1;");  // the master alone cannot move
     EXPECT_EQ(Reply("c"), "W07");
+}
+
+// At a stop, what the program has printed is out, a line without its end
+// too.
+TEST_F(GdbPackets, AStopShowsWhatTheProgramPrintedSoFar) {
+    StartAssembled(R"(
+start:  mov.l   port, r1
+        mov     #104, r0
+        mov.b   r0, @r1
+        mov     #105, r0
+        mov.b   r0, @r1
+stop:   bra     stop            ! 600400a
+        nop
+        .align  2
+port:   .long   0x01000000
+)");
+    FILE *console = std::tmpfile();
+    ASSERT_NE(console, nullptr);
+    ports.console = console;
+    EXPECT_EQ(Reply("Z0,600400a,2"), "OK");
+    EXPECT_EQ(Reply("c"), "T05thread:1;");
+    char printed[8] = {};
+    EXPECT_EQ(pread(fileno(console), printed, sizeof printed, 0), 2);
+    EXPECT_STREQ(printed, "hi");
+    ports.console = nullptr;
+    std::fclose(console);
 }
 
 // Stopping and resuming leaves a round as it would have run: a run with a
@@ -713,6 +744,58 @@ TEST(Sh2runProfile, EveryAddressFindsTheInnermostFunctionHoldingIt) {
                  {0xFFFFFFFF, 3},
                  {0, FunctionMap::kNone}};
     for (const auto &c : cases) EXPECT_EQ(map.Find(c.address), c.function) << std::hex << c.address;
+}
+
+// Runs sh2run with `arguments` to its end, its output dropped: its exit
+// code (-1: killed), with what it used in `usage`.
+int RunMeasured(std::vector<std::string> arguments, rusage &usage) {
+    arguments.insert(arguments.begin(), kRunner);
+    std::vector<char *> argv;
+    for (std::string &arg : arguments) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (const int fd : {1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const bool spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (!spawned || wait4(pid, &status, 0, &usage) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The callgrind profile keeps to a bounded memory in linear time whatever
+// the program does: calls whose callee branches back and never returns
+// (once 600 MB/s), returns to elsewhere than the calls' (once a search of
+// the whole stack each), and a run through millions of distinct addresses
+// (block 2's aliases, once a cache entry each).
+TEST(Sh2runProfile, TheCallgrindProfileStaysBoundedWhateverTheProgramDoes) {
+    const struct {
+        const char *name;
+        std::vector<uint8_t> program;
+        const char *address;
+        const char *cycles;
+    } cases[] = {
+        {"calls without returns", Words({0xB000, 0x0009, 0xAFFC, 0x0009}), "0x06004000", "16000000"},
+        {"returns to elsewhere", Words({0xB000, 0x0009, 0x002A, 0x70FC, 0x402A, 0x000B, 0x0009}), "0x06004000",
+         "16000000"},
+        {"distinct addresses", Words(std::vector<uint16_t>(1 << 20, 0x0009)), "0x06000000", "4000000"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string program = Scratch("bounded.bin"), profile = Scratch("bounded.callgrind");
+        WriteBytes(program, c.program);
+        rusage usage{};
+        const int exitCode =
+            RunMeasured({"--profile-out", profile, "--max-cycles", c.cycles, "--raw", c.address, program}, usage);
+        const std::string written = ReadText(profile);
+        std::remove(program.c_str());
+        std::remove(profile.c_str());
+        EXPECT_EQ(exitCode, 124);
+        EXPECT_NE(written.find("\ntotals: "), std::string::npos);
+        EXPECT_LT(usage.ru_maxrss, 64 << 10);  // KiB
+        EXPECT_LT(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec, 10);
+    }
 }
 
 // The callgrind profile: callgrind_annotate reads it, its totals are the

@@ -2,6 +2,7 @@
 // hostile, how a run ends (the exit port, the cycle limit, the exit status),
 // output that cannot be written, and the same rounds in every run mode.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "command_runner.h"
+#include "host_machine/program_image.h"
+#include "test_host.h"
 
 using namespace sh2test;
 
@@ -65,6 +68,69 @@ std::vector<uint8_t> ElfImage(const std::vector<uint8_t> &code, uint32_t address
     elf.resize(84 + code.size());
     std::copy(code.begin(), code.end(), elf.begin() + 84);
     return elf;
+}
+
+struct SegmentSpec {
+    uint32_t address;
+    std::vector<uint8_t> bytes;
+    uint32_t memorySize;
+};
+struct SymbolSpec {
+    uint32_t name, value, size;  // name: an offset into the string table
+};
+
+// An ELF executable of `segments` in their order, entered at the first; with
+// symbols, also a string table and a symbol table of STT_FUNC symbols.
+std::vector<uint8_t> ElfFile(const std::vector<SegmentSpec> &segments, const std::vector<uint8_t> &strings = {},
+                             const std::vector<SymbolSpec> &symbols = {}) {
+    std::vector<uint8_t> elf = ElfImage({}, segments[0].address, 0, 2, 42, 2, static_cast<uint16_t>(segments.size()));
+    elf.resize(52 + 32 * segments.size());
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const size_t header = 52 + 32 * i;
+        const uint32_t fields[] = {1,
+                                   static_cast<uint32_t>(elf.size()),
+                                   segments[i].address,
+                                   segments[i].address,
+                                   static_cast<uint32_t>(segments[i].bytes.size()),
+                                   segments[i].memorySize};
+        for (size_t f = 0; f < 6; ++f) Put32(elf, header + 4 * f, fields[f]);
+        elf.insert(elf.end(), segments[i].bytes.begin(), segments[i].bytes.end());
+    }
+    if (symbols.empty()) return elf;
+    const auto stringsAt = static_cast<uint32_t>(elf.size());
+    elf.insert(elf.end(), strings.begin(), strings.end());
+    const auto symbolsAt = static_cast<uint32_t>(elf.size());
+    for (const SymbolSpec &symbol : symbols) {
+        elf.resize(elf.size() + 16);
+        Put32(elf, elf.size() - 16, symbol.name);
+        Put32(elf, elf.size() - 12, symbol.value);
+        Put32(elf, elf.size() - 8, symbol.size);
+        elf[elf.size() - 4] = 0x12;  // STB_GLOBAL, STT_FUNC
+    }
+    const auto sections = static_cast<uint32_t>(elf.size());
+    elf.resize(sections + 3 * 40);  // none, .symtab, .strtab
+    Put32(elf, 32, sections);
+    Put16(elf, 46, 40);
+    Put16(elf, 48, 3);
+    Put32(elf, sections + 44, 2);  // SHT_SYMTAB
+    Put32(elf, sections + 56, symbolsAt);
+    Put32(elf, sections + 60, static_cast<uint32_t>(16 * symbols.size()));
+    Put32(elf, sections + 64, 2);  // its strings: section 2
+    Put32(elf, sections + 76, 16);
+    Put32(elf, sections + 84, 3);  // SHT_STRTAB
+    Put32(elf, sections + 96, stringsAt);
+    Put32(elf, sections + 100, static_cast<uint32_t>(strings.size()));
+    return elf;
+}
+
+// The user and system time this process has taken, in seconds, and its peak
+// resident memory in bytes.
+std::pair<double, uint64_t> ProcessUsage() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return {seconds, static_cast<uint64_t>(usage.ru_maxrss) << 10};
 }
 
 // fib.elf with the entry size of its symbol table made huge: walking the
@@ -208,6 +274,99 @@ TEST_F(Sh2runTest, ProgramsAtTheEdgesOfTheBlocksAndTheSymbolTableLoad) {
     EXPECT_EQ(run.output, reference.output);
 }
 
+// Where segments overlap, the later one's bytes are kept, its zero fill
+// included, however the ranges fall on word boundaries (memory starts as
+// 0xEE bytes here).
+TEST(Loader, OverlappingSegmentsKeepTheLaterOnesBytes) {
+    const struct {
+        const char *name;
+        std::vector<SegmentSpec> segments;
+        std::vector<uint8_t> expected;  // 0x06000000..0x06000007
+    } cases[] = {
+        {"zero fill over bytes",
+         {{0x06000000, std::vector<uint8_t>(8, 0xAA), 8}, {0x06000002, {}, 3}},
+         {0xAA, 0xAA, 0, 0, 0, 0xAA, 0xAA, 0xAA}},
+        {"bytes over zero fill", {{0x06000000, {}, 8}, {0x06000003, {1, 2}, 2}}, {0, 0, 0, 1, 2, 0, 0, 0}},
+        {"three deep",
+         {{0x06000001, {0x11, 0x22}, 6}, {0x06000004, {0x33}, 1}, {0x06000000, {}, 1}},
+         {0, 0x11, 0x22, 0, 0x33, 0, 0, 0xEE}},
+        {"unaligned zero fill", {{0x06000001, {}, 6}}, {0xEE, 0, 0, 0, 0, 0, 0, 0xEE}},
+    };
+    sh2test::TestMachine &machine = sh2test::TestMachine::Get();
+    for (const auto &c : cases) {
+        machine.Reset();
+        for (uint32_t i = 0; i < 16; ++i) machine.SetByte(0x06000000 + i, 0xEE);
+        sh2host::LoadedImage image;
+        std::string error;
+        ASSERT_TRUE(sh2host::LoadElf(ElfFile(c.segments), image, error)) << c.name << ": " << error;
+        std::vector<uint8_t> bytes;
+        for (uint32_t i = 0; i < 8; ++i) bytes.push_back(machine.Byte(0x06000000 + i));
+        EXPECT_EQ(bytes, c.expected) << c.name;
+    }
+}
+
+// Hostile shapes load in time linear in their bytes, within a bounded
+// memory: 65,534 segments zero-filling all of block 2 (once 357 s), and
+// 1,000 symbols naming the start of an 8 MiB string table without a NUL
+// (once 8 GB of names).
+TEST(Loader, ManySegmentsAndNamesWithoutAnEndLoadQuickly) {
+    std::vector<SegmentSpec> segments(65534, SegmentSpec{0x06000000, {}, 0x200000});
+    segments.push_back({0x06100000, {0x12, 0x34}, 2});
+    std::vector<SymbolSpec> symbols;
+    for (uint32_t i = 0; i < 1000; ++i) symbols.push_back({0, 0x06000000 + 2 * i, 2});
+    const std::vector<uint8_t> files[] = {
+        ElfFile(segments), ElfFile({{0x06004000, {0x00, 0x09}, 2}}, std::vector<uint8_t>(8 << 20, 'x'), symbols)};
+    sh2test::TestMachine &machine = sh2test::TestMachine::Get();
+    for (const std::vector<uint8_t> &file : files) {
+        machine.Reset();
+        machine.SetByte(0x061FFFFF, 0xEE);
+        const auto [startTime, startPeak] = ProcessUsage();
+        sh2host::LoadedImage image;
+        std::string error;
+        ASSERT_TRUE(sh2host::LoadElf(file, image, error)) << error;
+        const auto [endTime, endPeak] = ProcessUsage();
+        EXPECT_LT(endTime - startTime, 1.0);
+        EXPECT_LT(endPeak - startPeak, uint64_t{64} << 20);
+        if (image.functions.empty()) {
+            EXPECT_EQ(machine.Byte(0x061FFFFF), 0);
+            EXPECT_EQ(machine.Word(0x06100000), 0x1234);
+            continue;
+        }
+        ASSERT_EQ(image.functions.size(), 1000u);
+        for (const sh2host::FunctionSymbol &f : image.functions) EXPECT_EQ(f.name, std::string(256, 'x'));
+    }
+}
+
+// A file whose size reads as 0 (procfs) is read to its end.
+TEST(Loader, FilesThatGiveNoSizeAreReadToTheirEnd) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(sh2host::ReadProgramFile("/proc/self/status", bytes, error)) << error;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()).rfind("Name:", 0), 0u);
+}
+
+// Symbol names are shown with their control characters escaped, in the
+// profile and in the callgrind file, where a newline would start a record.
+TEST_F(Sh2runTest, ControlCharactersInSymbolNamesAreEscaped) {
+    const std::vector<uint8_t> code = ReadBytes(ExitBinary(0));
+    const std::string name = "evil\n\x1b[2Jfn=(9) injected";
+    std::vector<uint8_t> strings = {0};
+    strings.insert(strings.end(), name.begin(), name.end());
+    strings.push_back(0);
+    const std::string elf = File("evil.elf", ElfFile({{0x06004000, code, static_cast<uint32_t>(code.size())}}, strings,
+                                                     {{1, 0x06004000, static_cast<uint32_t>(code.size())}}));
+    const std::string profile = Scratch("evil.callgrind");
+    const CommandResult run = RunCommand(kRunner + " --profile --profile-out " + profile + " " + elf);
+    const std::string written = ReadText(profile);
+    std::remove(profile.c_str());
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    for (const std::string &text : {run.errors, written}) {
+        EXPECT_NE(text.find("evil\\x0A\\x1B[2Jfn=(9) injected"), std::string::npos) << text;
+        EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+        EXPECT_EQ(text.find("\nfn=(9)"), std::string::npos) << text;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The command line: every number decimal or 0x hex, each option its range.
 
@@ -221,14 +380,21 @@ std::ostream &operator<<(std::ostream &out, const OptionCase &c) {
 
 class CommandLine : public Sh2runTest, public ::testing::WithParamInterface<OptionCase> {};
 
+// "{program}" in the arguments stands for the program file, which a refused
+// command line leaves as it was.
 TEST_P(CommandLine, NumbersAreDecimalOrHexWithinTheirRange) {
     const OptionCase &c = GetParam();
-    const CommandResult run = RunCommand(kRunner + " " + c.arguments + " --raw 0x06004000 " + ExitBinary(9));
+    const std::string program = ExitBinary(9);
+    const std::vector<uint8_t> bytes = ReadBytes(program);
+    std::string arguments = c.arguments;
+    if (const size_t at = arguments.find("{program}"); at != std::string::npos) arguments.replace(at, 9, program);
+    const CommandResult run = RunCommand(kRunner + " " + arguments + " --raw 0x06004000 " + program);
     if (c.message == nullptr) {
         EXPECT_EQ(run.exitCode, 9) << run.errors;
     } else {
         EXPECT_EQ(run.exitCode, 125) << run.errors;
         EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
+        EXPECT_EQ(ReadBytes(program), bytes);
     }
 }
 
@@ -247,8 +413,32 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionCase{"--slice", "option --slice: \"--raw\" is not a number"},
                       OptionCase{"--fast", "unknown option --fast"},
                       OptionCase{"--gdb 0 --profile", "cannot be combined"}, OptionCase{"--irq 0x40,1,0x10", nullptr},
-                      OptionCase{"--slice 0x10", nullptr}, OptionCase{"--slice 010 --max-cycles 0XFFFF", nullptr}),
+                      OptionCase{"--slice 0x10", nullptr}, OptionCase{"--slice 010 --max-cycles 0XFFFF", nullptr},
+                      OptionCase{"--slice 00000000000000000000000000100", nullptr},
+                      OptionCase{"--entry 0x0000000000000000000000006004000", nullptr},
+                      OptionCase{"--irq 64,1,1 --irq 65,2,3", "option --irq given twice"},
+                      OptionCase{"--plugin /nonexistent.so --profile", "--plugin cannot be combined"},
+                      OptionCase{"--history 64", "--history bounds the recorded history of a --gdb run"},
+                      OptionCase{"--profile-out -", "--profile-out writes a file (and FILE.slave), not standard"},
+                      OptionCase{"--trace same.out --profile-out same.out", "name the same file same.out"},
+                      OptionCase{"--profile-out same --trace same.slave", "name the same file same.slave"},
+                      OptionCase{"--trace {program}", "is the program file: it would be overwritten"},
+                      OptionCase{"--profile-out ./{program}", "is the program file: it would be overwritten"}),
     [](const ::testing::TestParamInfo<OptionCase> &test) { return "case" + std::to_string(test.index); });
+
+// A raw image that fills the vector table starts where its reset vector
+// says, as --help tells.
+TEST_F(Sh2runTest, AnImageWithItsOwnVectorsStartsFromThem) {
+    std::vector<uint8_t> image(16, 0);
+    for (const size_t at : {size_t{0}, size_t{8}}) {
+        Put32(image, at, 0x10);
+        Put32(image, at + 4, 0x7F000);
+    }
+    const std::vector<uint8_t> code = ReadBytes(ExitBinary(6));
+    image.insert(image.end(), code.begin(), code.end());
+    EXPECT_EQ(RunCommand(kRunner + " --raw 0 " + File("vectors.bin", image)).exitCode, 6);
+    EXPECT_NE(RunCommand(kRunner + " --help").output.find("starts from its own reset vector"), std::string::npos);
+}
 
 // ---------------------------------------------------------------------------
 // How a run ends.
@@ -353,6 +543,35 @@ TEST_F(Sh2runTest, OutputThatCannotBeWrittenIsReported) {
     EXPECT_NE(full.errors.find("cannot write the program's output to standard output"), std::string::npos)
         << full.errors;
     EXPECT_EQ(full.output, "125\n");
+}
+
+// At 0x06004000: a program printing "h\n" for ever, and one printing "hi\n"
+// once, then spinning.
+const std::vector<uint16_t> kPrintForever = {0xD103, 0xE068, 0x2100, 0xE00A, 0x2100,
+                                             0xAFFA, 0x0009, 0x0009, 0x0100, 0x0000};
+const std::vector<uint16_t> kPrintThenSpin = {0xD104, 0xE068, 0x2100, 0xE069, 0x2100, 0xE00A,
+                                              0x2100, 0xAFFE, 0x0009, 0x0009, 0x0100, 0x0000};
+
+// A reader that goes away ends the run with a message and 125, the files
+// asked for still written; and each line reaches a pipe as it is printed.
+TEST_F(Sh2runTest, OutputReachesAPipeLineByLineAndAPipeClosedEndsTheRun) {
+    const std::string forever = File("forever.bin", Words(kPrintForever));
+    const std::string once = File("once.bin", Words(kPrintThenSpin));
+    const std::string profile = Scratch("pipe.callgrind");
+    for (const std::string &mode : {std::string(), "--profile-out " + profile}) {
+        const CommandResult run =
+            RunCommand("sh -c '{ " + kRunner + " " + mode + " --max-cycles 100000000 --raw 0x06004000 " + forever +
+                       "; echo exit $? >&2; } | head -c1'");
+        EXPECT_EQ(run.output, "h") << mode;
+        EXPECT_NE(run.errors.find("cannot write the program's output to standard output: Broken pipe\nexit 125"),
+                  std::string::npos)
+            << mode << run.errors;
+        if (!mode.empty()) {
+            EXPECT_NE(ReadText(profile).find("\ntotals: "), std::string::npos);
+        }
+        std::remove(profile.c_str());
+        EXPECT_EQ(RunCommand("timeout 1 " + kRunner + " " + mode + " --raw 0x06004000 " + once).output, "hi\n") << mode;
+    }
 }
 
 }  // namespace

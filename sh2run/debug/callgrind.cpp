@@ -66,11 +66,15 @@ SourceLines::~SourceLines() = default;
 // The profile.
 
 CallgrindProfile::CallgrindProfile(std::string program, std::vector<sh2host::FunctionSymbol> functions)
-    : program_(std::move(program)), functions_(std::move(functions)), map_(functions_), lines_(program_) {}
+    : program_(std::move(program)),
+      functions_(std::move(functions)),
+      map_(functions_),
+      lines_(program_),
+      positions_(kPositionCache) {}
 
 CallgrindProfile::Position CallgrindProfile::PositionOf(uint32_t address) {
-    const auto known = positions_.find(address);
-    if (known != positions_.end()) return known->second;
+    CachedPosition &cached = positions_[(address >> 1) % kPositionCache];
+    if (cached.valid && cached.address == address) return cached.position;
     const size_t function = map_.Find(address);
     SourceLines::Place place = lines_.At(address);
     const auto key = std::make_pair(place.file, place.line);
@@ -80,7 +84,7 @@ CallgrindProfile::Position CallgrindProfile::PositionOf(uint32_t address) {
         places_.push_back(std::move(place));
     }
     const Position position{function == FunctionMap::kNone ? functions_.size() : function, index->second};
-    positions_.emplace(address, position);
+    cached = {address, true, position};
     return position;
 }
 
@@ -98,20 +102,30 @@ void CallgrindProfile::Add(const sh2debug::Instruction &instruction) {
     if (instruction.ranDelaySlot) Spend(processor, PositionOf(instruction.pc + 2), instruction.endCycles - branchEnd);
 
     const sh2debug::Flow flow = sh2debug::DescribeInstruction(instruction.opcode).flow;
+    std::deque<Frame> &stack = processor.stack;
     if (flow == sh2debug::Flow::Call) {
-        processor.stack.push_back({here, PositionOf(instruction.nextPc), instruction.pc + 4, processor.total});
-    } else if (flow == sh2debug::Flow::Return) {
-        // Back to a call on the stack: the calls above it never returned.
-        for (size_t depth = processor.stack.size(); depth-- > 0;) {
-            if (processor.stack[depth].returnAddress != instruction.nextPc) continue;
-            const Frame frame = processor.stack[depth];
-            processor.stack.resize(depth);
-            Call &call = processor.calls[{frame.caller, frame.callee}];
-            ++call.count;
-            call.inclusive.cycles += processor.total.cycles - frame.start.cycles;
-            call.inclusive.instructions += processor.total.instructions - frame.start.instructions;
-            break;
+        if (stack.size() == kMaxCallDepth) {
+            stack.pop_front();
+            ++processor.unreturnedCalls;
         }
+        stack.push_back({here, PositionOf(instruction.nextPc), instruction.pc + 4, processor.total});
+    } else if (flow == sh2debug::Flow::Return) {
+        // Back to one of the innermost calls: the calls inside it never
+        // returned.
+        const size_t deepest = stack.size() > kReturnSearch ? stack.size() - kReturnSearch : 0;
+        size_t depth = stack.size();
+        while (depth > deepest && stack[depth - 1].returnAddress != instruction.nextPc) --depth;
+        if (depth == deepest) {
+            ++processor.unmatchedReturns;
+            return;
+        }
+        const Frame frame = stack[depth - 1];
+        processor.unreturnedCalls += stack.size() - depth;
+        stack.resize(depth - 1);
+        Call &call = processor.calls[{frame.caller, frame.callee}];
+        ++call.count;
+        call.inclusive.cycles += processor.total.cycles - frame.start.cycles;
+        call.inclusive.instructions += processor.total.instructions - frame.start.instructions;
     }
 }
 
@@ -132,6 +146,8 @@ void CallgrindProfile::AddIdle(sh2debug::Processor processor, int32_t cycles) {
 namespace {
 
 // Callgrind's name compression: "(id) name" the first time, "(id)" after.
+// Names are told apart as they are and written printable, so that none
+// starts a line of its own.
 class Names {
 public:
     std::string operator()(const std::string &name) {
@@ -141,7 +157,7 @@ public:
         if (first) ids_.emplace(name, id);
         char text[32];
         std::snprintf(text, sizeof text, first ? "(%zu) " : "(%zu)", id);
-        return first ? std::string(text).append(name) : std::string(text);
+        return first ? std::string(text).append(PrintableName(name)) : std::string(text);
     }
 
 private:
@@ -162,7 +178,8 @@ bool CallgrindProfile::WriteOne(const std::string &path, const Processor &proces
                                                : std::string("(stopped on an undefined opcode)");
     };
     Names files, names;
-    std::fprintf(out, "# callgrind format\nversion: 1\ncreator: sh2run\ncmd: %s\npositions: line\n", program_.c_str());
+    std::fprintf(out, "# callgrind format\nversion: 1\ncreator: sh2run\ncmd: %s\npositions: line\n",
+                 PrintableName(program_).c_str());
     std::fprintf(out, "events: Cycles Instructions\n");
     // Each function's places in the order of their files and lines.
     std::vector<std::pair<Position, Cost>> entries(processor.self.begin(), processor.self.end());
@@ -194,6 +211,11 @@ bool CallgrindProfile::WriteOne(const std::string &path, const Processor &proces
         }
     }
     std::fprintf(out, "\ntotals: %" PRIu64 " %" PRIu64 "\n", processor.total.cycles, processor.total.instructions);
+    std::fprintf(out,
+                 "# calls left without a return: %" PRIu64
+                 " (beyond %zu waiting calls, or inside a return further out)\n"
+                 "# returns to no call: %" PRIu64 " (to none of the %zu innermost waiting calls)\n",
+                 processor.unreturnedCalls, kMaxCallDepth, processor.unmatchedReturns, kReturnSearch);
     const bool failed = std::ferror(out) != 0;
     const int reason = errno;
     if (std::fclose(out) != 0 || failed) {

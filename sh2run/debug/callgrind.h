@@ -5,14 +5,22 @@
 // the call edges of BSR, BSRF and JSR and their inclusive costs up to the
 // matching RTS. The master's profile goes to FILE, the slave's (when it ran)
 // to FILE.slave.
+//
+// Whatever the program does, the profile's memory is bounded by the program
+// file (its functions and source lines) and its time is linear in the run:
+// at most kMaxCallDepth calls wait for their return (a deeper call drops
+// the outermost), a return is matched against the kReturnSearch innermost
+// of them only, and positions are cached for a bounded number of addresses.
+// The calls that never got their return and the returns that matched no
+// call are counted in a comment at the end of the file.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
 #include <tuple>
-#include <unordered_map>
 #include <vector>
 
 #include "debug/sh2_debug.h"
@@ -45,6 +53,10 @@ private:
 
 class CallgrindProfile {
 public:
+    static constexpr size_t kMaxCallDepth = 4096;
+    static constexpr size_t kReturnSearch = 16;
+    static constexpr size_t kPositionCache = size_t{1} << 16;  // addresses, direct-mapped
+
     CallgrindProfile(std::string program, std::vector<sh2host::FunctionSymbol> functions);
     void Add(const sh2debug::Instruction &instruction);
     void AddIdle(sh2debug::Processor processor, int32_t cycles);
@@ -82,8 +94,15 @@ private:
     struct Processor {
         std::map<Position, Cost> self;
         std::map<std::pair<Position, Position>, Call> calls;
-        std::vector<Frame> stack;
+        std::deque<Frame> stack;  // the calls waiting for their return, innermost last
         Cost total;
+        uint64_t unreturnedCalls = 0;   // dropped from the stack, or left behind by a return further out
+        uint64_t unmatchedReturns = 0;  // matched none of the kReturnSearch innermost calls
+    };
+    struct CachedPosition {
+        uint32_t address = 0;
+        bool valid = false;
+        Position position{0, 0};
     };
     Position PositionOf(uint32_t address);
     void Spend(Processor &processor, const Position &position, int32_t cycles);
@@ -95,7 +114,7 @@ private:
     SourceLines lines_;
     std::vector<SourceLines::Place> places_;
     std::map<std::pair<std::string, int>, size_t> placeIndex_;
-    std::unordered_map<uint32_t, Position> positions_;  // by address, as met
+    std::vector<CachedPosition> positions_;  // by address, as met: kPositionCache slots
     Processor processors_[2];
 };
 

@@ -386,9 +386,12 @@ void MachineTarget::SeekTo(uint64_t time) {
     uint64_t restored = 0;
     HostState host;
     if (!history_.RestoreAtOrBefore(time, restored, host, memory_)) return;
+    // What was printed stays printed, and a console that failed stays failed.
     const uint64_t printed = ports.consolePrinted;
+    const int consoleError = ports.consoleError;
     ports = host.ports;
     ports.consolePrinted = printed;
+    ports.consoleError = consoleError;
     schedule_.Rewind(host.rounds, host.cycles);
     if (restored == time) return;
     const sh2gdb::StopPoints none;
@@ -400,7 +403,9 @@ void MachineTarget::SeekTo(uint64_t time) {
 sh2gdb::StopEvent MachineTarget::Resume(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
                                         const std::function<bool()> &interrupted) {
     StartHistory();
-    return request.reverse ? Backward(request, points) : Forward(request, points, interrupted);
+    const StopEvent stop = request.reverse ? Backward(request, points) : Forward(request, points, interrupted);
+    sh2host::FlushConsole();  // at the stop the program's output so far is out, a line without its end too
+    return stop;
 }
 
 StopEvent MachineTarget::Forward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,

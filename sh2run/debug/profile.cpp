@@ -7,6 +7,22 @@
 
 namespace sh2run {
 
+std::string PrintableName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
+        out += escaped;
+    }
+    return out;
+}
+
 FunctionMap::FunctionMap(const std::vector<sh2host::FunctionSymbol> &functions) {
     // Sweep over every start and end: at each, the function holding the
     // place is the active one with the greatest start (the later one of
@@ -90,11 +106,11 @@ void Profiler::Print(FILE *out, sh2debug::Processor processor) const {
                  sh2debug::ProcessorName(processor));
     std::fprintf(out, "%14s %7s %14s  %s\n", "cycles", "%", "instructions", "function");
     for (const size_t i : order) {
-        const char *name = i < functions_.size()    ? functions_[i].name.c_str()
-                           : i == functions_.size() ? "(outside functions)"
-                                                    : "(stopped on an undefined opcode)";
+        const std::string name = i < functions_.size()    ? PrintableName(functions_[i].name)
+                                 : i == functions_.size() ? "(outside functions)"
+                                                          : "(stopped on an undefined opcode)";
         std::fprintf(out, "%14" PRIu64 " %6.2f%% %14" PRIu64 "  %s\n", rows[i].cycles,
-                     100.0 * static_cast<double>(rows[i].cycles) / all, rows[i].instructions, name);
+                     100.0 * static_cast<double>(rows[i].cycles) / all, rows[i].instructions, name.c_str());
     }
     std::fprintf(out, "%14" PRIu64 " %6.2f%% %14" PRIu64 "  total\n", total.cycles, total.cycles > 0 ? 100.0 : 0.0,
                  total.instructions);

@@ -7,12 +7,19 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "debug/sh2_debug.h"
 #include "host_machine/program_image.h"
 
 namespace sh2run {
+
+// A name from the program file as it is shown: control characters (ESC,
+// newline, ...) written as \xNN, so that no name moves the terminal or
+// starts a line of its own.
+std::string PrintableName(std::string_view name);
 
 // Which function holds an address. Functions may nest or overlap (aliases):
 // the one that starts closest below the address wins, as the innermost.

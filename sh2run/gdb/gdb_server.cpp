@@ -527,11 +527,14 @@ std::string GdbServer::Breakpoint(std::string_view payload) {
 }
 
 std::string GdbServer::Watch(std::string_view payload) {
-    // Z2 (write), Z3 (read) and Z4 (access) on any number of bytes; as many
-    // as gdb sets.
+    // Z2 (write), Z3 (read) and Z4 (access) on 1 to 2^32 - 1 bytes that end
+    // at the top of the address space at the latest; as many as gdb sets.
     uint32_t address = 0;
     uint64_t length = 0;
-    if (!ParsePoint(payload, address, length) || length == 0 || length > (uint64_t{1} << 32) - address) return kError;
+    if (!ParsePoint(payload, address, length) || length == 0 || length > UINT32_MAX ||
+        length > (uint64_t{1} << 32) - address) {
+        return kError;
+    }
     const Watchpoint watch{static_cast<Watchpoint::Kind>(payload[1] - '2'), address, static_cast<uint32_t>(length)};
     if (payload[0] == 'Z') {
         points_.watchpoints.insert(watch);
