@@ -265,6 +265,10 @@ void SH2_CDECL HostShowMessage(const char *text, uint32_t colour) {
 
 }  // namespace
 
+bool IsPortWrite(uint32_t address, uint32_t width) {
+    return hooks.portsEnabled && ((address == kConsolePort && width == 1) || (address == kExitPort && width == 4));
+}
+
 bool FlushConsole() {
     errno = 0;
     if (ports.console != nullptr && ports.consoleError == 0 &&

@@ -27,6 +27,11 @@ namespace sh2host {
 inline constexpr uint32_t kConsolePort = 0x01000000;
 inline constexpr uint32_t kExitPort = 0x01000004;
 
+// Whether a write of `width` bytes at `address` goes to a port (a byte to
+// the console, a long to the exit) rather than to memory, while the ports
+// are on: it changes no byte of the blocks.
+bool IsPortWrite(uint32_t address, uint32_t width);
+
 // ---------------------------------------------------------------------------
 // Memory in the block format: 32-bit words in host byte order, so that the
 // byte at emulated address A is the host byte at A XOR 3 on a little-endian

@@ -51,7 +51,10 @@ struct AccessTap {
     bool debugger = false;  // the debugger's own memory accesses
 } tap;
 
+// A port write changes no memory, so no watchpoint on the bytes its address
+// aliases sees it.
 void HostAccessSeen(const sh2host::HostAccess &access) {
+    if (access.kind == sh2host::HostAccess::Write && sh2host::IsPortWrite(access.address, access.width)) return;
     if (tap.listener != nullptr && !tap.debugger) {
         tap.listener->Accessed(access.kind == sh2host::HostAccess::Write, sh2host::NaturalAddress(access.address),
                                access.width);

@@ -69,26 +69,30 @@ class ClientConnection {
 public:
     explicit ClientConnection(int fd) : fd_(fd) {}
 
-    // Reads what has arrived without waiting: a 0x03 interrupts the run,
-    // anything else waits until the run has stopped.
+    // Reads everything that has arrived, without waiting: a 0x03 interrupts
+    // the run, anything else waits until the run has stopped. The socket is
+    // drained to its end, so that a 0x03 behind many queued bytes is seen at
+    // once.
     bool Interrupted() {
         if (gone_) return true;
-        char buffer[512];
-        const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-            gone_ = true;
-            return true;
-        }
-        if (n < 0) return false;
-        const std::string_view bytes(buffer, static_cast<size_t>(n));
-        const size_t interrupt = bytes.find('\x03');
-        if (interrupt == std::string_view::npos) {
+        for (;;) {
+            char buffer[65536];
+            const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+                gone_ = true;
+                return true;
+            }
+            if (n < 0) return false;
+            const std::string_view bytes(buffer, static_cast<size_t>(n));
+            const size_t interrupt = bytes.find('\x03');
+            if (interrupt != std::string_view::npos) {
+                pending_.append(bytes.substr(0, interrupt));
+                pending_.append(bytes.substr(interrupt + 1));
+                return true;
+            }
             pending_.append(bytes);
-            return false;
+            if (static_cast<size_t>(n) < sizeof buffer) return false;
         }
-        pending_.append(bytes.substr(0, interrupt));
-        pending_.append(bytes.substr(interrupt + 1));
-        return true;
     }
 
     // The next bytes for the server: what arrived during a run, or what the
