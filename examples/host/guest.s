@@ -69,16 +69,7 @@ master_entry:
         bsr     record_start
         nop
         cmp/eq  #1, r0
-        bt      master_first_boot
-        mov.l   restarted_text, r4
-        bsr     print
-        nop
-        mov     #EV_RESTARTED, r0
-        mov.l   r0, @r12
-        bra     idle
-        nop
-
-master_first_boot:
+        bf      restarted               ! not the first boot
         mov.l   master_text, r4
         bsr     print
         nop
@@ -100,14 +91,7 @@ master_first_boot:
         mov     #EV_IC_TAKEN, r0
         mov.l   r0, @r12
 
-        mov     #EV_WANT_IRQ, r0
-        mov.l   r0, @r12
-        mov     r11, r4
-        bsr     wait_nonzero
-        add     #IRQ_COUNT, r4
-        mov     #EV_IRQ_TAKEN, r0
-        mov.l   r0, @r12
-        bra     idle                    ! until the host resets this processor
+        bra     irq_then_idle
         nop
 
 ! ----------------------------------------------------------------- slave
@@ -124,16 +108,7 @@ slave_entry:
         bsr     record_start
         nop
         cmp/eq  #1, r0
-        bt      slave_first_boot
-        mov.l   restarted_text, r4
-        bsr     print
-        nop
-        mov     #EV_RESTARTED, r0
-        mov.l   r0, @r12
-        bra     idle
-        nop
-
-slave_first_boot:
+        bf      restarted               ! not the first boot
         mov.l   slave_text, r4
         bsr     print
         nop
@@ -153,6 +128,22 @@ slave_first_boot:
         mov.l   raise_master_capture_port, r1
         mov.l   r0, @r1                 ! the host signals the master's FRT
 
+        bra     irq_then_idle
+        nop
+
+! Both processors, R11 their record and R12 their event port.
+! After a reset: say so, then wait for the next one.
+restarted:
+        mov.l   restarted_text, r4
+        bsr     print
+        nop
+        mov     #EV_RESTARTED, r0
+        mov.l   r0, @r12
+        bra     idle
+        nop
+
+! Ask the host for an interrupt, report it taken, then wait for a reset.
+irq_then_idle:
         mov     #EV_WANT_IRQ, r0
         mov.l   r0, @r12
         mov     r11, r4
@@ -160,10 +151,7 @@ slave_first_boot:
         add     #IRQ_COUNT, r4
         mov     #EV_IRQ_TAKEN, r0
         mov.l   r0, @r12
-        bra     idle
-        nop
-
-idle:   bra     idle
+idle:   bra     idle                    ! until the host resets this processor
         nop
 
 ! ----------------------------------------------------------- subroutines
