@@ -213,7 +213,7 @@ uint32_t SH2_FASTCALL HostReadLong(uint32_t address) {
 template <bool kObserved>
 void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
     Observe<kObserved>(HostAccess::Write, 1, address, value & 0xFF);
-    if (address == kConsolePort && hooks.portsEnabled) {
+    if (IsPortWrite(address, 1)) {
         if (ports.exited) return;
         if (ports.consoleBytes == ports.consolePrinted) {
             if (ports.console != nullptr && ports.consoleError == 0) PrintToConsole(static_cast<int>(value & 0xFF));
@@ -234,7 +234,7 @@ void SH2_FASTCALL HostWriteWord(uint32_t address, uint32_t value) {
 template <bool kObserved>
 void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
     Observe<kObserved>(HostAccess::Write, 4, address, value);
-    if (address == kExitPort && hooks.portsEnabled) {
+    if (IsPortWrite(address, 4)) {
         if (!ports.exited) {
             ports.exited = true;
             ports.exitStatus = value;

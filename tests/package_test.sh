@@ -72,8 +72,8 @@ wine_prefix=$root/build-win64/wine-prefix
 for bits in 64 32; do
   compiler=x86_64-w64-mingw32-gcc wine_package=wine64
   [ "$bits" = 32 ] && compiler=i686-w64-mingw32-gcc wine_package=wine32:i386
-  if ! dpkg-query -W -f='${Status}\n' "$wine_package" 2>/dev/null | grep -q "install ok installed"; then
-    echo "skipped: the $bits-bit example host under Wine: package $wine_package is not installed"
+  if reason=$(bash "$root/scripts/missing_package.sh" "$wine_package"); then
+    echo "skipped: the $bits-bit example host under Wine: package $wine_package could not be installed here: $reason"
     continue
   fi
   tree=$zip_root/win$bits

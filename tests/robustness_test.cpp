@@ -17,16 +17,9 @@
 
 using namespace sh2test;
 
-// The instrumented, unoptimised sanitizer build runs some 2 million
-// instructions a second: tests that need hundreds of millions are left to the
-// optimised build there.
-#if defined(__SANITIZE_ADDRESS__)
-#define SH2_UNDER_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SH2_UNDER_SANITIZER 1
-#endif
-#endif
+// The instrumented, unoptimised sanitizer build (SH2_UNDER_SANITIZER, see
+// CMakeLists.txt) runs some 2 million instructions a second: tests that need
+// hundreds of millions are left to the optimised build there.
 
 namespace {
 

@@ -784,12 +784,8 @@ int RunMeasured(std::vector<std::string> arguments, rusage &usage) {
 // the whole stack each), and a run through millions of distinct addresses
 // (block 2's aliases, once a cache entry each).
 TEST(Sh2runProfile, TheCallgrindProfileStaysBoundedWhateverTheProgramDoes) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(SH2_UNDER_SANITIZER)
     GTEST_SKIP() << "bounds of the optimised build's time and memory: run by the optimised build";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    GTEST_SKIP() << "bounds of the optimised build's time and memory: run by the optimised build";
-#endif
 #endif
     const struct {
         const char *name;

@@ -83,6 +83,13 @@ ExportUnderWay underWay{0, false};
 // next call, made from as high on the stack, finds it over.
 #define SH2_THIS_FRAME reinterpret_cast<uintptr_t>(__builtin_frame_address(0))
 
+// The outermost export returns: a DeInitPlugin asked for meanwhile happens.
+void LeaveExport() {
+    const bool deinit = underWay.deinitRequested;
+    underWay = {0, false};
+    if (deinit) DeInitialise();
+}
+
 // Called first by every export that may call the host: false when that
 // export was called from inside a callback of another (nested), true when
 // it is now the export under way, which must then call LeaveExport() as it
@@ -90,20 +97,11 @@ ExportUnderWay underWay{0, false};
 // library by longjmp.)
 bool EnterExport(uintptr_t frame) {
     if (underWay.frame != 0 && frame >= underWay.frame) {
-        const bool deinit = underWay.deinitRequested;  // abandoned
-        underWay = {0, false};
-        if (deinit) DeInitialise();
+        LeaveExport();  // the export under way was abandoned: it is over
     }
     if (underWay.frame != 0) return false;
     underWay = {frame, false};
     return true;
-}
-
-// The outermost export returns: a DeInitPlugin asked for meanwhile happens.
-void LeaveExport() {
-    const bool deinit = underWay.deinitRequested;
-    underWay = {0, false};
-    if (deinit) DeInitialise();
 }
 
 }  // namespace
