@@ -9,7 +9,11 @@
 #ifndef EXAMPLES_RUNTIME_H
 #define EXAMPLES_RUNTIME_H
 
-#if defined(__sh__)
+#if defined(EXAMPLES_PUT_CHAR)
+/* The two-processor programs (dual.h) pick the console of the processor
+ * that prints. */
+static inline void put_char(char c) { EXAMPLES_PUT_CHAR(c); }
+#elif defined(__sh__)
 #define CONSOLE_PORT (*(volatile unsigned char *)0x01000000)
 static inline void put_char(char c) { CONSOLE_PORT = (unsigned char)c; }
 #elif defined(EXAMPLES_OUTPUT_HOOK)

@@ -189,6 +189,37 @@ void PrintToConsole(int c) {
     }
 }
 
+// One character the program prints. A stretch run again prints only the
+// characters past those printed before.
+void EmitConsoleByte(char c) {
+    if (ports.consoleBytes == ports.consolePrinted) {
+        if (ports.console != nullptr && ports.consoleError == 0) PrintToConsole(static_cast<unsigned char>(c));
+        ++ports.consolePrinted;
+    }
+    ++ports.consoleBytes;
+}
+
+// The slave's line, whole, after its prefix; the line is then empty.
+void PrintSlaveLine() {
+    for (const char *p = kSlaveLinePrefix; *p != '\0'; ++p) EmitConsoleByte(*p);
+    for (size_t i = 0; i < ports.slaveLineLength; ++i) EmitConsoleByte(ports.slaveLine[i]);
+    EmitConsoleByte('\n');
+    ports.slaveLineLength = 0;
+}
+
+// A request of the signal and switch ports (a long write).
+void RequestFromPort(uint32_t address, uint32_t value) {
+    if (address == kSlaveCapturePort) {
+        ports.slaveCaptureRequested = true;
+    } else if (address == kMasterCapturePort) {
+        ports.masterCaptureRequested = true;
+    } else {
+        if ((value & kSlaveControlReset) != 0) ports.slaveResetRequested = true;
+        ports.slaveSwitchRequested = true;
+        ports.slaveSwitchOn = (value & kSlaveControlOn) != 0;
+    }
+}
+
 template <bool kObserved>
 uint8_t SH2_FASTCALL HostReadByte(uint32_t address) {
     const uint8_t value = ReadByteAt(address);
@@ -215,11 +246,15 @@ void SH2_FASTCALL HostWriteByte(uint32_t address, uint32_t value) {
     Observe<kObserved>(HostAccess::Write, 1, address, value & 0xFF);
     if (IsPortWrite(address, 1)) {
         if (ports.exited) return;
-        if (ports.consoleBytes == ports.consolePrinted) {
-            if (ports.console != nullptr && ports.consoleError == 0) PrintToConsole(static_cast<int>(value & 0xFF));
-            ++ports.consolePrinted;
+        const char c = static_cast<char>(value & 0xFF);
+        if (address == kConsolePort) {
+            EmitConsoleByte(c);
+        } else if (c == '\n') {
+            PrintSlaveLine();
+        } else {
+            if (ports.slaveLineLength == PortState::kSlaveLineMax) PrintSlaveLine();
+            ports.slaveLine[ports.slaveLineLength++] = c;
         }
-        ++ports.consoleBytes;
         return;
     }
     if (Stores<kObserved>(address, 1)) WriteByteAt(address, static_cast<uint8_t>(value));
@@ -235,7 +270,10 @@ template <bool kObserved>
 void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
     Observe<kObserved>(HostAccess::Write, 4, address, value);
     if (IsPortWrite(address, 4)) {
-        if (!ports.exited) {
+        if (address != kExitPort) {
+            if (!ports.exited) RequestFromPort(address, value);
+        } else if (!ports.exited) {
+            EndSlaveLine();
             ports.exited = true;
             ports.exitStatus = value;
             if (ports.onExit != nullptr) ports.onExit();
@@ -266,7 +304,20 @@ void SH2_CDECL HostShowMessage(const char *text, uint32_t colour) {
 }  // namespace
 
 bool IsPortWrite(uint32_t address, uint32_t width) {
-    return hooks.portsEnabled && ((address == kConsolePort && width == 1) || (address == kExitPort && width == 4));
+    if (!hooks.portsEnabled) return false;
+    switch (address) {
+        case kConsolePort:
+        case kSlaveConsolePort: return width == 1;
+        case kExitPort:
+        case kSlaveCapturePort:
+        case kMasterCapturePort:
+        case kSlaveControlPort: return width == 4;
+        default: return false;
+    }
+}
+
+void EndSlaveLine() {
+    if (ports.slaveLineLength != 0) PrintSlaveLine();
 }
 
 bool FlushConsole() {

@@ -1,6 +1,6 @@
 // The memory of the host machine that sh2run, the tests, the benchmarks and
 // the fuzzers give the plug-in: flat memory in the plug-in's block format
-// behind the six memory callbacks, with the console and exit ports.
+// behind the six memory callbacks, with the machine's ports.
 //
 // Memory map (bits 28..31 of an address are ignored, as by the instruction
 // fetch):
@@ -8,9 +8,8 @@
 //   0x00200000..0x002FFFFF  block 1, 1 MiB
 //   any other address       block 2, 2 MiB (0x06000000..0x061FFFFF is its
 //                           natural range; other addresses alias into it)
-//   0x01000000              console port: a byte write prints one character
-//   0x01000004              exit port: a long write ends the run with that
-//                           status
+//   0x01000000..0x01000017  the ports (below); other widths, and the
+//                           addresses between them, are plain memory
 #pragma once
 
 #include <array>
@@ -24,12 +23,34 @@
 
 namespace sh2host {
 
+// The ports. A callback cannot tell which processor wrote, so each signal
+// between the processors has a port of its own. The console and exit act
+// inside the write; the signals and the slave's switch are requests that the
+// host raises between slices, before the next SH2RunCycles call (the round
+// after the one whose slice wrote them: RaisePortRequests).
+// A byte write prints one character.
 inline constexpr uint32_t kConsolePort = 0x01000000;
+// A long write ends the run with that status.
 inline constexpr uint32_t kExitPort = 0x01000004;
+// A long write (any value) raises the slave's input capture.
+inline constexpr uint32_t kSlaveCapturePort = 0x01000008;
+// A long write (any value) raises the master's input capture.
+inline constexpr uint32_t kMasterCapturePort = 0x0100000C;
+// A long write switches the slave: bit 1 set resets it (it then starts from
+// the manual-reset vectors at 8 and 12), bit 0 then switches it on (1) or off
+// (0). Of several writes before one boundary, a reset asked by any of them
+// comes first and the last one's bit 0 counts.
+inline constexpr uint32_t kSlaveControlPort = 0x01000010;
+inline constexpr uint32_t kSlaveControlOn = 1;
+inline constexpr uint32_t kSlaveControlReset = 2;
+// A byte write adds one character to the slave's console line: each line is
+// printed whole on the console, after "[slave] ", at its newline, at 255
+// characters or at the exit, so that the two processors' lines never mix.
+inline constexpr uint32_t kSlaveConsolePort = 0x01000014;
+inline constexpr const char *kSlaveLinePrefix = "[slave] ";
 
-// Whether a write of `width` bytes at `address` goes to a port (a byte to
-// the console, a long to the exit) rather than to memory, while the ports
-// are on: it changes no byte of the blocks.
+// Whether a write of `width` bytes at `address` goes to a port rather than
+// to memory, while the ports are on: it changes no byte of the blocks.
 bool IsPortWrite(uint32_t address, uint32_t width);
 
 // ---------------------------------------------------------------------------
@@ -88,7 +109,25 @@ struct PortState {
     // Called by the console write that fails (sh2run ends the run there);
     // null: the run goes on.
     void (*onConsoleError)() = nullptr;
+
+    // Requests of the signal and switch ports, raised by RaisePortRequests.
+    bool masterCaptureRequested = false;
+    bool slaveCaptureRequested = false;
+    bool slaveResetRequested = false;
+    bool slaveSwitchRequested = false;
+    bool slaveSwitchOn = false;  // with slaveSwitchRequested: on, or off
+    // Whether the host has switched the slave on (its own record: the
+    // exports do not tell).
+    bool slaveOn = false;
+    // The slave's console line so far.
+    static constexpr size_t kSlaveLineMax = 255;
+    std::array<char, kSlaveLineMax> slaveLine{};
+    size_t slaveLineLength = 0;
 };
+
+// Prints the slave's console line so far, if any, as a whole line (the run
+// ends with it unfinished).
+void EndSlaveLine();
 
 // One call of a memory callback: what it read or was asked to write (writes
 // masked to their width).

@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #endif
 
+#include "host_memory.h"
 #include "sh2_plugin.h"
 
 namespace sh2host {
@@ -98,5 +99,25 @@ struct Plugin {
                Bind(MasterSH2SetPC, "MasterSH2SetPC", error);
     }
 };
+
+// Raises what the signal and switch ports asked for since the last call, as
+// the machine's host does between slices: the slave's reset, then its
+// switch, then the master's and the slave's input capture. Each request is
+// raised once.
+inline void RaisePortRequests(const Plugin &plugin) {
+    if (ports.slaveResetRequested) plugin.ResetSlaveSH2();
+    if (ports.slaveSwitchRequested) {
+        if (ports.slaveSwitchOn) {
+            plugin.SlaveSH2On();
+        } else {
+            plugin.SlaveSH2Off();
+        }
+        ports.slaveOn = ports.slaveSwitchOn;
+    }
+    if (ports.masterCaptureRequested) plugin.MasterSH2InputCaptureSignal();
+    if (ports.slaveCaptureRequested) plugin.SlaveSH2InputCaptureSignal();
+    ports.slaveResetRequested = ports.slaveSwitchRequested = false;
+    ports.masterCaptureRequested = ports.slaveCaptureRequested = false;
+}
 
 }  // namespace sh2host

@@ -114,6 +114,7 @@ bool StartMachine(const Options &options, const LoadedImage &image, const Plugin
         WriteLongAt(8, savedPc);
         WriteLongAt(12, savedSp);
         plugin.SlaveSH2On();
+        sh2host::ports.slaveOn = true;
     }
     return true;
 }

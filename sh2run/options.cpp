@@ -39,9 +39,23 @@ bool Address(const char *text, const char *option, uint32_t &out, std::string &e
     return true;
 }
 
-// VECTOR,LEVEL,EVERY.
-bool InterruptRequest(const char *text, InterruptSchedule &irq, std::string &error) {
-    const std::string_view all(text);
+// [master:|slave:]VECTOR,LEVEL,EVERY, once per processor.
+bool InterruptRequest(const char *text, InterruptSchedule (&schedules)[2], std::string &error) {
+    std::string_view all(text);
+    int processor = 0;
+    for (const std::string_view prefix : {"master:", "slave:"}) {
+        if (all.substr(0, prefix.size()) == prefix) {
+            processor = prefix == "slave:" ? 1 : 0;
+            all.remove_prefix(prefix.size());
+            break;
+        }
+    }
+    InterruptSchedule &irq = schedules[processor];
+    if (irq.enabled) {
+        error = std::string("option --irq given twice for the ") + (processor == 0 ? "master" : "slave") +
+                ": each processor has one interrupt schedule";
+        return false;
+    }
     std::vector<std::string> fields;
     for (size_t start = 0;;) {
         const size_t comma = all.find(',', start);
@@ -51,7 +65,7 @@ bool InterruptRequest(const char *text, InterruptSchedule &irq, std::string &err
         start = comma + 1;
     }
     if (fields.size() != 3) {
-        error = "option --irq needs VECTOR,LEVEL,EVERY, not \"" + std::string(all) + "\"";
+        error = "option --irq needs [master:|slave:]VECTOR,LEVEL,EVERY, not \"" + std::string(text) + "\"";
         return false;
     }
     uint64_t vector = 0, level = 0, every = 0;
@@ -90,7 +104,9 @@ const std::vector<OptionSpec> &OptionTable() {
          "master stack pointer (default " + Hex32(kDefaultStackTop) +
              "; an image that fills the vector table has its own)",
          [](const char *text, Options &o, std::string &error) { return Address(text, "--sp", o.stackTop, error); }},
-        {"--slave-entry", "ADDRESS", "switch the slave on, starting at ADDRESS",
+        {"--slave-entry", "ADDRESS",
+         "switch the slave on, starting at ADDRESS (without it the slave starts when the master switches it on "
+         "through its port)",
          [](const char *text, Options &o, std::string &error) {
              return Address(text, "--slave-entry", o.slaveEntry, error);
          }},
@@ -113,15 +129,10 @@ const std::vector<OptionSpec> &OptionTable() {
          [](const char *text, Options &o, std::string &error) {
              return Number(text, 0, UINT64_MAX, "option --max-cycles", o.cycleLimit, error);
          }},
-        {"--irq", "VEC,LEVEL,N",
-         "request interrupt VEC (0 to 255) at LEVEL (1 to 15) on the master before every N-th slice",
-         [](const char *text, Options &o, std::string &error) {
-             if (o.irq.enabled) {
-                 error = "option --irq given twice: sh2run runs one interrupt schedule";
-                 return false;
-             }
-             return InterruptRequest(text, o.irq, error);
-         }},
+        {"--irq", "[slave:]VEC,LEVEL,N",
+         "request interrupt VEC (0 to 255) at LEVEL (1 to 15) on the master (or, after slave:, the slave) before "
+         "every N-th slice; once per processor",
+         [](const char *text, Options &o, std::string &error) { return InterruptRequest(text, o.irq, error); }},
         {"--stats", nullptr, "print slices, cycles, wall time and emulated MHz",
          [](const char *, Options &o, std::string &) { return o.stats = true; }},
         {"--gdb", "PORT", "serve the GDB remote protocol on 127.0.0.1:PORT (0: any free port)",
@@ -308,10 +319,15 @@ void PrintUsage(FILE *out) {
         std::fprintf(out, "  %-22s %s\n", left.c_str(), spec.help.c_str());
     }
     std::fprintf(out,
-                 "Ports: a byte write to %s prints a character; a long write to %s ends the run with that status.\n"
+                 "Ports (see the README): byte writes to %s print a character, to %s add one to the slave's\n"
+                 "console line; long writes to %s end the run with that status, to %s and %s raise the\n"
+                 "slave's and the master's input capture, to %s switch the slave (bit 1 resets it, bit 0\n"
+                 "switches it on or off). Signals and switches take effect before the next slice.\n"
                  "Exit status: the program's status from 0 to 123; 123 for any larger one; 124 at the cycle limit;\n"
                  "125 for an error of sh2run itself; 137 when gdb kills the run or goes away.\n",
-                 Hex32(sh2host::kConsolePort).c_str(), Hex32(sh2host::kExitPort).c_str());
+                 Hex32(sh2host::kConsolePort).c_str(), Hex32(sh2host::kSlaveConsolePort).c_str(),
+                 Hex32(sh2host::kExitPort).c_str(), Hex32(sh2host::kSlaveCapturePort).c_str(),
+                 Hex32(sh2host::kMasterCapturePort).c_str(), Hex32(sh2host::kSlaveControlPort).c_str());
 }
 
 }  // namespace sh2run

@@ -19,8 +19,8 @@ inline constexpr uint64_t kDefaultCycleLimit = 10'000'000'000ull;
 // The memory the recorded history of a --gdb run may take, in MiB.
 inline constexpr uint64_t kDefaultHistoryMiB = 512;
 
-// --irq VECTOR,LEVEL,EVERY: the master's interrupt request before every
-// EVERY-th slice.
+// --irq [master:|slave:]VECTOR,LEVEL,EVERY: a processor's interrupt request
+// before every EVERY-th slice.
 struct InterruptSchedule {
     bool enabled = false;
     uint32_t vector = 0;
@@ -38,7 +38,7 @@ struct Options {
     uint32_t slaveStackTop = kDefaultSlaveStackTop;
     int32_t sliceCycles = kDefaultSliceCycles;
     uint64_t cycleLimit = kDefaultCycleLimit;
-    InterruptSchedule irq;
+    InterruptSchedule irq[2];  // the master's, the slave's
     bool stats = false;
     bool verbose = false;
     std::optional<uint16_t> gdbPort;
@@ -59,7 +59,8 @@ struct Options {
 bool ParseNumber(std::string_view text, uint64_t minimum, uint64_t maximum, uint64_t &value);
 
 // Parses argv[1..]. False, with `error` set, when the command line is not
-// valid: besides each option's own checks, a repeated --irq, --plugin in a
+// valid: besides each option's own checks, a repeated --irq for one
+// processor, --plugin in a
 // debugging mode (which runs the linked library), --history without --gdb,
 // and an output file (--trace, --profile-out and its FILE.slave) that is the
 // program file or another output. --help only sets options.help.

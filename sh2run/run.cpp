@@ -50,6 +50,7 @@ class RecordingWatch : public ExitWatch {
 public:
     RecordingWatch(TraceWriter *trace, Profiler *profiler, CallgrindProfile *callgrind)
         : trace_(trace), profiler_(profiler), callgrind_(callgrind) {}
+    Interests Wants() const override { return {}; }  // every instruction
     // A trace that cannot be written ends the run.
     bool BeforeInstruction(sh2debug::Processor processor, uint32_t pc) override {
         return ExitWatch::BeforeInstruction(processor, pc) && (trace_ == nullptr || !trace_->Failed());
@@ -59,10 +60,10 @@ public:
         if (profiler_ != nullptr) profiler_->Add(instruction);
         if (callgrind_ != nullptr) callgrind_->Add(instruction);
     }
-    bool AfterService(sh2debug::Processor processor, int32_t, int32_t idleCycles) override {
+    bool AfterService(sh2debug::Processor processor, int32_t cycles, int32_t idleCycles) override {
         if (profiler_ != nullptr) profiler_->AddIdle(processor, idleCycles);
         if (callgrind_ != nullptr) callgrind_->AddIdle(processor, idleCycles);
-        return true;
+        return ExitWatch::AfterService(processor, cycles, idleCycles);
     }
 
 private:
@@ -77,12 +78,17 @@ int ExitCodeForStatus(uint32_t status) {
     return status <= static_cast<uint32_t>(kExitLargeStatus) ? static_cast<int>(status) : kExitLargeStatus;
 }
 
-RoundSchedule::RoundSchedule(const Options &options, sh2host::Plugin::RequestFn requestInterrupt)
-    : slice_(options.sliceCycles), limit_(options.cycleLimit), irq_(options.irq), requestInterrupt_(requestInterrupt) {}
+RoundSchedule::RoundSchedule(const Options &options, const sh2host::Plugin &plugin)
+    : slice_(options.sliceCycles), limit_(options.cycleLimit), irq_{options.irq[0], options.irq[1]}, plugin_(plugin) {}
 
 int32_t RoundSchedule::NextRound() {
     if (cycles_ >= limit_) return 0;
-    if (irq_.enabled && rounds_ % irq_.every == irq_.every - 1) requestInterrupt_(irq_.vector, irq_.level);
+    sh2host::RaisePortRequests(plugin_);
+    for (int processor = 0; processor < 2; ++processor) {
+        const InterruptSchedule &irq = irq_[processor];
+        if (!irq.enabled || rounds_ % irq.every != irq.every - 1) continue;
+        (processor == 0 ? plugin_.MasterSH2InterruptRequest : plugin_.SlaveSH2InterruptRequest)(irq.vector, irq.level);
+    }
     ++rounds_;
     const uint64_t left = limit_ - cycles_;
     return left < static_cast<uint64_t>(slice_) ? static_cast<int32_t>(left) : slice_;
@@ -124,9 +130,17 @@ RoundOutcome RunPluginRound(const sh2host::Plugin &plugin, int32_t budget) {
 
 RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget) {
     sh2debug::StartRound(budget);
+    // The observer is asked right after the instruction that exits or
+    // fails to print, whatever its interests.
+    ports.onExit = sh2debug::AskSoon;
+    ports.onConsoleError = sh2debug::AskSoon;
     const bool complete = sh2debug::RunRound(observer);
+    ports.onExit = nullptr;
+    ports.onConsoleError = nullptr;
     return {complete, sh2debug::RoundMasterCycles(), true};
 }
+
+ExitWatch::ExitWatch() : counted_(sh2debug::EventCount()) {}
 
 bool ExitWatch::BeforeInstruction(sh2debug::Processor, uint32_t) {
     return Running();
@@ -135,9 +149,38 @@ bool ExitWatch::BeforeService(sh2debug::Processor) {
     return Running();
 }
 
+bool ExitWatch::AfterService(sh2debug::Processor processor, int32_t cycles, int32_t) {
+    ProcessorTally &tally = tally_[sh2debug::IndexOf(processor)];
+    ++tally.slices;
+    if (cycles > 0) tally.cycles += static_cast<uint64_t>(cycles);
+    const uint64_t now = sh2debug::EventCount();
+    tally.instructions += now - counted_ - 1;  // the servicing is one event
+    counted_ = now;
+    return Running();
+}
+
+void ExitWatch::Tally(ProcessorTally (&tally)[2]) const {
+    tally[0] = tally_[0];
+    tally[1] = tally_[1];
+    if (!sh2debug::RoundUnderWay()) return;
+    const int32_t partial = sh2debug::RoundSliceCycles();
+    ProcessorTally &underWay = tally[sh2debug::IndexOf(sh2debug::RoundProcessor())];
+    underWay.instructions += sh2debug::EventCount() - counted_;
+    if (partial > 0 || sh2debug::EventCount() != counted_) {
+        ++underWay.slices;
+        underWay.cycles += static_cast<uint64_t>(partial > 0 ? partial : 0);
+    }
+}
+
 RunResult RunPlain(const Options &options, const sh2host::Plugin &plugin) {
-    RoundSchedule schedule(options, plugin.MasterSH2InterruptRequest);
-    return RunRounds(schedule, [&](int32_t budget) { return RunPluginRound(plugin, budget); });
+    RoundSchedule schedule(options, plugin);
+    uint64_t slaveSlices = 0;
+    RunResult result = RunRounds(schedule, [&](int32_t budget) {
+        if (ports.slaveOn) ++slaveSlices;
+        return RunPluginRound(plugin, budget);
+    });
+    result.tally[1].slices = slaveSlices;
+    return result;
 }
 
 RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, const sh2host::LoadedImage &image) {
@@ -156,8 +199,10 @@ RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, cons
     std::optional<CallgrindProfile> callgrind;
     if (!options.profileOut.empty()) callgrind.emplace(options.program, image.functions);
     RecordingWatch watch(trace ? &*trace : nullptr, profiler ? &*profiler : nullptr, callgrind ? &*callgrind : nullptr);
-    RoundSchedule schedule(options, linked.MasterSH2InterruptRequest);
+    RoundSchedule schedule(options, linked);
     result = RunRounds(schedule, [&](int32_t budget) { return RunObservedRound(watch, budget); });
+    watch.Tally(result.tally);
+    result.counted = true;
     sh2host::FlushConsole();
     std::string error;
     if (trace && !trace->Close(error)) result.outputErrors.push_back(error);
@@ -171,22 +216,49 @@ RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, cons
     return result;
 }
 
+namespace {
+
+// --stats, to stderr: the run, then each processor (the slave's once it
+// has run a slice).
+void PrintStats(const RunResult &result) {
+    std::fprintf(stderr, "slices: %" PRIu64 "\nemulated cycles: %" PRIu64 "%s\n", result.rounds, result.masterCycles,
+                 result.lastRoundUncounted ? ports.exited
+                                                 ? " (without the last slice, which the exit cut short)"
+                                                 : " (without the last slice, which the failed output cut short)"
+                                           : "");
+    uint64_t allCycles = result.masterCycles;
+    if (result.counted) {
+        allCycles = 0;
+        for (const sh2debug::Processor processor : sh2debug::kProcessors) {
+            const ProcessorTally &tally = result.tally[sh2debug::IndexOf(processor)];
+            if (processor == sh2debug::Processor::Slave && tally.slices == 0) continue;
+            std::fprintf(stderr, "%s: %" PRIu64 " slices, %" PRIu64 " cycles, %" PRIu64 " instructions\n",
+                         sh2debug::ProcessorName(processor), tally.slices, tally.cycles, tally.instructions);
+            allCycles += tally.cycles;
+        }
+    } else {
+        // What the exports tell: the master's cycles, and the rounds in which
+        // the host had the slave switched on.
+        std::fprintf(stderr, "master: %" PRIu64 " slices, %" PRIu64 " cycles\n", result.rounds, result.masterCycles);
+        if (result.tally[1].slices != 0) std::fprintf(stderr, "slave: %" PRIu64 " slices\n", result.tally[1].slices);
+        std::fprintf(stderr, "instructions: not counted through the plug-in's exports (--profile counts them)\n");
+    }
+    std::fprintf(stderr, "wall time: %.3f s\nemulated MHz: %.1f%s\n", result.seconds,
+                 result.seconds > 0 ? static_cast<double>(allCycles) / result.seconds / 1e6 : 0.0,
+                 result.counted && result.tally[1].slices != 0 ? " (master and slave together)" : "");
+    if (ports.exited) std::fprintf(stderr, "exit status: %" PRIu32 "\n", ports.exitStatus);
+}
+
+}  // namespace
+
 int FinishRun(const Options &options, const RunResult &result) {
     std::vector<std::string> errors = result.outputErrors;
+    sh2host::EndSlaveLine();  // a slave's line the run ended in the middle of
     if (!sh2host::FlushConsole()) {
         errors.push_back(std::string("cannot write the program's output to standard output: ") +
                          std::strerror(ports.consoleError));
     }
-    if (options.stats) {
-        std::fprintf(
-            stderr, "slices: %" PRIu64 "\nemulated cycles: %" PRIu64 "%s\nwall time: %.3f s\nemulated MHz: %.1f\n",
-            result.rounds, result.masterCycles,
-            result.lastRoundUncounted ? ports.exited ? " (without the last slice, which the exit cut short)"
-                                                     : " (without the last slice, which the failed output cut short)"
-                                      : "",
-            result.seconds, result.seconds > 0 ? static_cast<double>(result.masterCycles) / result.seconds / 1e6 : 0.0);
-        if (ports.exited) std::fprintf(stderr, "exit status: %" PRIu32 "\n", ports.exitStatus);
-    }
+    if (options.stats) PrintStats(result);
     for (const std::string &error : errors) std::fprintf(stderr, "sh2run: %s\n", error.c_str());
     if (!errors.empty()) return kExitRunnerError;
     switch (result.end) {

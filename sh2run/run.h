@@ -32,15 +32,16 @@ inline constexpr int kExitKilled = 137;  // gdb killed the run or went away
 // reads as success or as one of sh2run's own codes.
 int ExitCodeForStatus(uint32_t status);
 
-// The rounds of a run: round i (from 0) is preceded by the --irq request
-// when i % EVERY == EVERY - 1, and its budget is --slice, cut to what is
-// left of the cycle limit, so that the run stops at the first instruction
-// boundary at or past the limit.
+// The rounds of a run: round i (from 0) is preceded by what the ports asked
+// for during round i - 1 (RaisePortRequests), then by each processor's
+// --irq request when i % EVERY == EVERY - 1, the master's first; its budget
+// is --slice, cut to what is left of the cycle limit, so that the run stops
+// at the first instruction boundary at or past the limit.
 class RoundSchedule {
 public:
-    RoundSchedule(const Options &options, sh2host::Plugin::RequestFn requestInterrupt);
-    // Raises the round's interrupt request when it is due and returns its
-    // budget; 0 once the cycle limit is reached (no round then).
+    RoundSchedule(const Options &options, const sh2host::Plugin &plugin);
+    // Raises the round's requests and returns its budget; 0 once the cycle
+    // limit is reached (no round then).
     int32_t NextRound();
     // The master's cycles of a round, counted towards the limit.
     void Count(int32_t masterCycles);
@@ -56,8 +57,8 @@ public:
 private:
     int32_t slice_;
     uint64_t limit_;
-    InterruptSchedule irq_;
-    sh2host::Plugin::RequestFn requestInterrupt_;
+    InterruptSchedule irq_[2];
+    const sh2host::Plugin &plugin_;
     uint64_t rounds_ = 0;
     uint64_t cycles_ = 0;
 };
@@ -70,11 +71,23 @@ struct RoundOutcome {
 };
 using RoundRunner = std::function<RoundOutcome(int32_t budget)>;
 
+// What one processor did in a run.
+struct ProcessorTally {
+    uint64_t slices = 0;
+    uint64_t cycles = 0;
+    uint64_t instructions = 0;
+};
+
 struct RunResult {
     enum class End { Exited, CycleLimit, Killed } end = End::CycleLimit;
     uint64_t rounds = 0;
     uint64_t masterCycles = 0;
     bool lastRoundUncounted = false;
+    // The slave's slices; with `counted`, both processors' slices, cycles
+    // and instructions (a run through the debugging interface counts them,
+    // the plug-in's exports tell only the master's cycles).
+    ProcessorTally tally[2];
+    bool counted = false;
     double seconds = 0;
     std::vector<std::string> outputErrors;  // a trace that could not be written
 };
@@ -90,14 +103,24 @@ RoundOutcome RunPluginRound(const sh2host::Plugin &plugin, int32_t budget);
 RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget);
 
 // An observer that stops the round right after the instruction that wrote
-// the exit port or made a console write that failed; the trace and profile
-// observers build on it.
+// the exit port or made a console write that failed, and counts each
+// processor's slices, cycles and instructions; the trace and profile
+// observers build on it. Its interests are none: it is asked at the ends of
+// slices, and by AskSoon (the exit port).
 class ExitWatch : public sh2debug::Observer {
 public:
+    ExitWatch();
+    Interests Wants() const override { return {false, nullptr, 0, false}; }
     bool BeforeInstruction(sh2debug::Processor, uint32_t) override;
     void AfterInstruction(const sh2debug::Instruction &) override {}
     bool BeforeService(sh2debug::Processor) override;
-    bool AfterService(sh2debug::Processor, int32_t, int32_t) override { return true; }
+    bool AfterService(sh2debug::Processor processor, int32_t cycles, int32_t idleCycles) override;
+    // The tally so far, the slice under way counted in as far as it went.
+    void Tally(ProcessorTally (&tally)[2]) const;
+
+private:
+    ProcessorTally tally_[2];
+    uint64_t counted_;  // the event count at the end of the last slice
 };
 
 // The plain run: the plug-in, rounds of --slice cycles.

@@ -27,7 +27,38 @@ TEST_P(CompiledProgram, PrintsWhatTheNativeBuildPrints) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, CompiledProgram,
-                         ::testing::Values("crc32", "fib", "sort", "onchip_ram", "divu_dma", "timer_irq", "primes"));
+                         ::testing::Values("crc32", "fib", "sort", "onchip_ram", "divu_dma", "timer_irq", "primes",
+                                           "split_crc", "ring", "slave_switch"));
+
+// The programs that run on both processors: each run through the debugging
+// interface counts both processors, and two runs are the same to the cycle
+// and the instruction on each.
+class TwoProcessorProgram : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(TwoProcessorProgram, RunsTheSameEveryTimeOnBothProcessors) {
+    const std::string command = kRunner + " --stats --profile " + Elf(GetParam());
+    const CommandResult first = RunCommand(command);
+    const CommandResult second = RunCommand(command);
+    ASSERT_EQ(first.exitCode, 0) << first.errors;
+    EXPECT_EQ(second.output, first.output);
+    auto counts = [](const std::string &errors) {
+        std::string lines;
+        for (size_t at = 0; at < errors.size();) {
+            const size_t end = errors.find('\n', at);
+            const std::string line = errors.substr(at, end - at);
+            if (line.rfind("master: ", 0) == 0 || line.rfind("slave: ", 0) == 0) lines += line + "\n";
+            at = end == std::string::npos ? errors.size() : end + 1;
+        }
+        return lines;
+    };
+    const std::string tally = counts(first.errors);
+    EXPECT_NE(tally.find("slave: "), std::string::npos) << first.errors;
+    EXPECT_NE(tally.find(" instructions\n"), std::string::npos) << first.errors;
+    EXPECT_EQ(counts(second.errors), tally);
+    EXPECT_NE(first.output.find("[slave] "), std::string::npos) << first.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, TwoProcessorProgram, ::testing::Values("split_crc", "ring", "slave_switch"));
 
 TEST(AssembledProgram, SelfTestPasses) {
     const CommandResult run = RunCommand(kRunner + " " + Elf("selftest"));
@@ -57,7 +88,8 @@ TEST_P(AssembledCheckProgram, ReportsOkAndExitsWithZero) {
 
 INSTANTIATE_TEST_SUITE_P(Examples, AssembledCheckProgram,
                          ::testing::Values(CheckProgram{"trap_rte", ""}, CheckProgram{"sleep_exception", ""},
-                                           CheckProgram{"irq_entry", "--irq 80,6,2"}, CheckProgram{"nested_slots", ""}),
+                                           CheckProgram{"irq_entry", "--irq 80,6,2"}, CheckProgram{"nested_slots", ""},
+                                           CheckProgram{"slave_irq", "--irq slave:81,7,3"}),
                          [](const ::testing::TestParamInfo<CheckProgram> &test) {
                              return std::string(test.param.name);
                          });

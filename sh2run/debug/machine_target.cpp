@@ -295,10 +295,7 @@ private:
 };
 
 MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &linked, sh2host::HostMemory &memory)
-    : options_(options),
-      memory_(memory),
-      schedule_(options, linked.MasterSH2InterruptRequest),
-      history_(memory, options.historyMemory) {
+    : options_(options), memory_(memory), schedule_(options, linked), history_(memory, options.historyMemory) {
     schedule_.SetLimit(UINT64_MAX);
     sh2debug::AbandonRound();  // a new session starts with a new round
     sh2debug::WatchOnChipAccesses(OnChipAccessSeen);

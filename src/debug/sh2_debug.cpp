@@ -371,4 +371,12 @@ int32_t RoundMasterCycles() {
     return round.masterCycles;
 }
 
+int32_t RoundSliceCycles() {
+    if (!RoundUnderWay() || (round.step != sh2::RoundStep::Instructions && round.step != sh2::RoundStep::Service)) {
+        return 0;
+    }
+    const sh2::SH2Core *core = sh2::RoundCore(round);
+    return core != nullptr ? core->sliceCycles : 0;
+}
+
 }  // namespace sh2debug

@@ -190,6 +190,10 @@ Processor RoundProcessor();
 // The master's cycles in this round: so far, or the slice's result once its
 // servicing is done.
 int32_t RoundMasterCycles();
+// The cycles of the slice under way so far: the instructions' of the
+// processor whose slice has begun and whose servicing is not done yet; 0
+// between slices.
+int32_t RoundSliceCycles();
 // The events of the rounds run so far: each instruction (a delayed branch
 // with its slot) and each end-of-slice servicing is one. LibraryState saves
 // and restores it with the rest.
