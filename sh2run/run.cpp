@@ -128,8 +128,7 @@ RoundOutcome RunPluginRound(const sh2host::Plugin &plugin, int32_t budget) {
     return {true, cycles, true};
 }
 
-RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget) {
-    sh2debug::StartRound(budget);
+bool ContinueObservedRound(sh2debug::Observer &observer) {
     // The observer is asked right after the instruction that exits or
     // fails to print, whatever its interests.
     ports.onExit = sh2debug::AskSoon;
@@ -137,6 +136,12 @@ RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget) {
     const bool complete = sh2debug::RunRound(observer);
     ports.onExit = nullptr;
     ports.onConsoleError = nullptr;
+    return complete;
+}
+
+RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget) {
+    sh2debug::StartRound(budget);
+    const bool complete = ContinueObservedRound(observer);
     return {complete, sh2debug::RoundMasterCycles(), true};
 }
 
@@ -241,7 +246,7 @@ void PrintStats(const RunResult &result) {
         // the host had the slave switched on.
         std::fprintf(stderr, "master: %" PRIu64 " slices, %" PRIu64 " cycles\n", result.rounds, result.masterCycles);
         if (result.tally[1].slices != 0) std::fprintf(stderr, "slave: %" PRIu64 " slices\n", result.tally[1].slices);
-        std::fprintf(stderr, "instructions: not counted through the plug-in's exports (--profile counts them)\n");
+        std::fprintf(stderr, "instructions: not counted by this run (--profile counts them)\n");
     }
     std::fprintf(stderr, "wall time: %.3f s\nemulated MHz: %.1f%s\n", result.seconds,
                  result.seconds > 0 ? static_cast<double>(allCycles) / result.seconds / 1e6 : 0.0,

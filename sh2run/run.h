@@ -101,6 +101,9 @@ RoundOutcome RunPluginRound(const sh2host::Plugin &plugin, int32_t budget);
 // A round of the linked library under `observer`, which must stop it right
 // after the exit port's write (ExitWatch does).
 RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget);
+// Runs the round under way on under `observer` the same way: true when it
+// is over.
+bool ContinueObservedRound(sh2debug::Observer &observer);
 
 // An observer that stops the round right after the instruction that wrote
 // the exit port or made a console write that failed, and counts each

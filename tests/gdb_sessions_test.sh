@@ -19,6 +19,11 @@
 #            output printed once however often a stretch runs again.
 #   history: the history's memory bound: with --history 1 its start is no
 #            longer the program's start.
+#   split:   split_crc.elf on both processors, the slave switched on by the
+#            master through its port: a breakpoint in the slave's code
+#            (thread 2) and one in the master's, a step of each, a variable
+#            of each, and a watchpoint on the shared result that catches the
+#            slave's store.
 # Usage: gdb_sessions_test.sh MODE SH2RUN ROOT   (exit 77: skipped)
 set -euo pipefail
 mode=$1 sh2run=$2 root=$3
@@ -160,6 +165,42 @@ GDB
   expect slave '^Thread 1 hit Breakpoint 2, crc32 '
   expect slave 'killed'
   expect_status 137
+  ;;
+split)
+  start_sh2run split "$examples/split_crc.elf"
+  run_gdb split "$examples/split_crc.elf" <<'GDB'
+break slave_work
+continue
+print work_first
+stepi
+printf "slave thread %d pc after its step=%#x\n", $_thread, $pc
+watch row_crc[16]
+continue
+printf "store seen by thread %d\n", $_thread
+delete
+break split_crc.c:94
+continue
+print row
+print/x row_crc[16]
+stepi
+printf "master thread %d pc after its step=%#x\n", $_thread, $pc
+delete
+continue
+GDB
+  expect split '^Thread 2 hit Breakpoint 1, slave_work \(\) at \./examples/split_crc\.c:'
+  expect split '^\$1 = 16$'
+  expect split '^slave thread 2 pc after its step=0x'
+  expect split 'atchpoint 2: row_crc\[16\]'
+  expect split '^Old value = 0$'
+  expect split "^New value = $((0x2ce0610c))\$"
+  expect split '^store seen by thread 2$'
+  expect split '^Thread 1 hit Breakpoint 3, main \(\) at \./examples/split_crc\.c:94'
+  expect split '^\$2 = 0$'
+  expect split '^\$3 = 0x2ce0610c$'
+  expect split '^master thread 1 pc after its step=0x'
+  expect split 'exited normally'
+  expect_status 0
+  grep -q '^\[slave\] rows 16 to 31 done$' "$work/split.out" || fail "the slave's line is missing"
   ;;
 source)
   start_sh2run source "$examples/sort.elf"

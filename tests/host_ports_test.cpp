@@ -17,11 +17,21 @@ using namespace sh2host;
 
 std::vector<std::string> calls;
 
-void SH2_CDECL ResetSlave() { calls.push_back("ResetSlaveSH2"); }
-void SH2_CDECL SlaveOn() { calls.push_back("SlaveSH2On"); }
-void SH2_CDECL SlaveOff() { calls.push_back("SlaveSH2Off"); }
-void SH2_CDECL MasterCapture() { calls.push_back("MasterSH2InputCaptureSignal"); }
-void SH2_CDECL SlaveCapture() { calls.push_back("SlaveSH2InputCaptureSignal"); }
+void SH2_CDECL ResetSlave() {
+    calls.push_back("ResetSlaveSH2");
+}
+void SH2_CDECL SlaveOn() {
+    calls.push_back("SlaveSH2On");
+}
+void SH2_CDECL SlaveOff() {
+    calls.push_back("SlaveSH2Off");
+}
+void SH2_CDECL MasterCapture() {
+    calls.push_back("MasterSH2InputCaptureSignal");
+}
+void SH2_CDECL SlaveCapture() {
+    calls.push_back("SlaveSH2InputCaptureSignal");
+}
 
 class Ports : public ::testing::Test {
 protected:
@@ -80,7 +90,9 @@ TEST_F(Ports, EachSignalAndSwitchWriteIsRaisedOnceAtTheNextBoundaryInItsOrder) {
     } cases[] = {
         {"nothing", {}, {}, false},
         {"slave capture", {{kSlaveCapturePort, 0}}, {"SlaveSH2InputCaptureSignal"}, false},
-        {"master capture, twice", {{kMasterCapturePort, 7}, {kMasterCapturePort, 0}}, {"MasterSH2InputCaptureSignal"},
+        {"master capture, twice",
+         {{kMasterCapturePort, 7}, {kMasterCapturePort, 0}},
+         {"MasterSH2InputCaptureSignal"},
          false},
         {"on", {{kSlaveControlPort, 1}}, {"SlaveSH2On"}, true},
         {"off", {{kSlaveControlPort, 0}}, {"SlaveSH2Off"}, false},
@@ -112,12 +124,14 @@ TEST_F(Ports, OtherWidthsAndAddressesAreMemory) {
         uint32_t width;
         bool port;
     } cases[] = {
-        {kConsolePort, 1, true},       {kConsolePort, 2, false},       {kConsolePort, 4, false},
-        {kExitPort, 4, true},          {kExitPort, 1, false},          {kSlaveCapturePort, 4, true},
-        {kSlaveCapturePort, 2, false}, {kMasterCapturePort, 4, true},  {kMasterCapturePort, 1, false},
-        {kSlaveControlPort, 4, true},  {kSlaveControlPort, 2, false},  {kSlaveConsolePort, 1, true},
-        {kSlaveConsolePort, 4, false}, {kSlaveConsolePort + 4, 4, false}, {kConsolePort + 2, 1, false},
-        {kSlaveCapturePort + 0x10000000, 4, false},
+        {kConsolePort, 1, true},        {kConsolePort, 2, false},
+        {kConsolePort, 4, false},       {kExitPort, 4, true},
+        {kExitPort, 1, false},          {kSlaveCapturePort, 4, true},
+        {kSlaveCapturePort, 2, false},  {kMasterCapturePort, 4, true},
+        {kMasterCapturePort, 1, false}, {kSlaveControlPort, 4, true},
+        {kSlaveControlPort, 2, false},  {kSlaveConsolePort, 1, true},
+        {kSlaveConsolePort, 4, false},  {kSlaveConsolePort + 4, 4, false},
+        {kConsolePort + 2, 1, false},   {kSlaveCapturePort + 0x10000000, 4, false},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(IsPortWrite(c.address, c.width), c.port) << std::hex << c.address << " width " << c.width;

@@ -456,7 +456,7 @@ RunResult MachineTarget::RunToEnd() {
     schedule_.SetLimit(options_.cycleLimit);
     ExitWatch watch;
     if (sh2debug::RoundUnderWay()) {
-        if (!ports.exited) sh2debug::RunRound(watch);  // the round gdb left, to its end or the exit
+        if (!ports.exited) ContinueObservedRound(watch);  // the round gdb left, to its end or the exit
         schedule_.Count(sh2debug::RoundMasterCycles());
     }
     return RunRounds(schedule_, [&](int32_t budget) { return RunObservedRound(watch, budget); });
