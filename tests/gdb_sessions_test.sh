@@ -24,6 +24,10 @@
 #            (thread 2) and one in the master's, a step of each, a variable
 #            of each, and a watchpoint on the shared result that catches the
 #            slave's store.
+#   select:  the thread gdb selected is the one a step for any thread
+#            steps: reverse-stepi of thread 2 right after a stop of thread 1
+#            (gdb first steps thread 1 off its breakpoint by name, then asks
+#            for any thread).
 # Usage: gdb_sessions_test.sh MODE SH2RUN ROOT   (exit 77: skipped)
 set -euo pipefail
 mode=$1 sh2run=$2 root=$3
@@ -201,6 +205,21 @@ GDB
   expect split 'exited normally'
   expect_status 0
   grep -q '^\[slave\] rows 16 to 31 done$' "$work/split.out" || fail "the slave's line is missing"
+  ;;
+select)
+  start_sh2run select "$examples/split_crc.elf"
+  run_gdb select "$examples/split_crc.elf" <<'GDB'
+break split_crc.c:81
+continue
+thread 2
+set $before = $pc
+reverse-stepi
+printf "thread %d went back by %d\n", $_thread, $before - $pc
+kill
+GDB
+  expect select '^Thread 1 hit Breakpoint 1, main \(\) at \./examples/split_crc\.c:81'
+  expect select '^thread 2 went back by 2$'
+  expect_status 137
   ;;
 source)
   start_sh2run source "$examples/sort.elf"

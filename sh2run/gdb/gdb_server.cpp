@@ -233,7 +233,8 @@ int GdbServer::GeneralThread() const {
 
 // The thread a resume without a thread of its own acts on.
 int GdbServer::ResumeThread() const {
-    return ValidThread(continueThread_) ? continueThread_ : GeneralThread();
+    if (ValidThread(continueThread_)) return continueThread_;
+    return ValidThread(selectedThread_) ? selectedThread_ : GeneralThread();
 }
 
 std::string GdbServer::Resume(ResumeRequest request, const InterruptCheck &interrupted) {
@@ -242,12 +243,16 @@ std::string GdbServer::Resume(ResumeRequest request, const InterruptCheck &inter
         return StopReply(lastStop_);
     }
     if (flush_) flush_();
+    const bool threadNamed = ValidThread(request.thread) || ValidThread(continueThread_);
     if (!ValidThread(request.thread)) request.thread = ResumeThread();
     lastStop_ = target_.Resume(
         request, points_, interrupted ? interrupted : [] { return false; });
     // Like gdbserver, the thread a stop reply names becomes the one register
     // and memory packets address: gdb assumes so and sends no Hg after it.
-    if (lastStop_.kind != StopEvent::Exited) generalThread_ = lastStop_.thread;
+    if (lastStop_.kind != StopEvent::Exited) {
+        generalThread_ = lastStop_.thread;
+        if (!threadNamed) selectedThread_ = lastStop_.thread;
+    }
     return StopReply(lastStop_);
 }
 
@@ -340,6 +345,7 @@ std::string GdbServer::HandleThreadSelect(std::string_view rest) {
         return kError;
     }
     (rest[0] == 'g' ? generalThread_ : continueThread_) = static_cast<int>(thread);
+    if (rest[0] == 'g' && thread > 0) selectedThread_ = static_cast<int>(thread);
     return "OK";
 }
 

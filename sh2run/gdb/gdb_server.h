@@ -157,6 +157,11 @@ private:
     StopEvent lastStop_;
     int generalThread_ = 0;   // Hg: 0 any
     int continueThread_ = 0;  // Hc: 0 or -1 any
+    // The thread gdb has selected (its last Hg of a thread, or the thread of
+    // a stop that gdb then switches to): what a resume for any thread (Hc0,
+    // Hc-1) steps. A stop of a resume that named its thread (gdb stepping
+    // another thread off a breakpoint first) does not change it.
+    int selectedThread_ = 0;
 };
 
 }  // namespace sh2gdb
