@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "command_runner.h"
+#include "core/platform.h"
 #include "debug/sh2_debug.h"
 #include "host_machine/host_memory.h"
 #include "host_machine/program_image.h"
@@ -266,6 +267,27 @@ port:   .long   0x01000004
     EXPECT_EQ(machine_.boxes[0].caption, "Error");
     EXPECT_EQ(Reply("vCont;s:1"), "T04thread:1;");  // the master alone cannot move
     EXPECT_EQ(Reply("c"), "W07");
+}
+
+// Each box of the run is shown once, however often gdb takes the run back
+// over the instruction that raised it and forward again.
+TEST_F(GdbPackets, AMomentRunAgainShowsItsBoxOnce) {
+    StartAssembled(R"(
+        nop
+        nop
+        .word   0xffff
+)");
+    // The target wrapped the box handler of its time; this test's came after.
+    const sh2::ModalBoxHandler capture = sh2::CurrentModalBoxHandler();
+    sh2debug::ShowEachBoxOnce(false);
+    sh2::SetModalBoxHandler(capture);
+    sh2debug::ShowEachBoxOnce(true);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Reply("c"), "T04thread:1;");
+        EXPECT_EQ(Reply("bc"), "T05replaylog:begin;thread:1;");
+    }
+    EXPECT_EQ(Reply("c"), "T04thread:1;");
+    EXPECT_EQ(machine_.boxes.size(), 1u);
 }
 
 // At a stop, what the program has printed is out, a line without its end

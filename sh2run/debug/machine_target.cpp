@@ -155,11 +155,15 @@ public:
             sh2host::hooks.onAccess = HostAccessSeen;
         }
         ports.onExit = ExitSeen;
+        // A stretch of the past run again prints none of the plug-in's
+        // messages a second time (its boxes: ShowEachBoxOnce).
+        if (mode_ != Mode::Run) sh2host::quietMessages = true;
     }
     ~Watch() override {
         tap.listener = nullptr;
         sh2host::hooks.onAccess = hostHook_;
         ports.onExit = nullptr;
+        if (mode_ != Mode::Run) sh2host::quietMessages = quietMessages_;
     }
     Watch(const Watch &) = delete;
     Watch &operator=(const Watch &) = delete;
@@ -284,6 +288,7 @@ private:
     const uint64_t until_;  // Seek: where to stop; Scan: where the stretch ends
     const std::vector<uint32_t> breakpoints_;
     void (*const hostHook_)(const sh2host::HostAccess &) = sh2host::hooks.onAccess;  // put back at the end
+    const bool quietMessages_ = sh2host::quietMessages;
     uint32_t resumePc_[2] = {0, 0};
     bool stoppedAtResume_[2] = {false, false};
     bool ran_[2] = {false, false};
@@ -299,6 +304,7 @@ MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &link
     schedule_.SetLimit(UINT64_MAX);
     sh2debug::AbandonRound();  // a new session starts with a new round
     sh2debug::WatchOnChipAccesses(OnChipAccessSeen);
+    sh2debug::ShowEachBoxOnce(true);  // a moment of the run come again shows no box again
     // The callbacks that can report accesses are in place; they report only
     // while a watchpoint is set.
     if (sh2host::hooks.onAccess == HostAccessSeen) sh2host::hooks.onAccess = nullptr;
@@ -306,6 +312,7 @@ MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &link
 
 MachineTarget::~MachineTarget() {
     sh2debug::WatchOnChipAccesses(nullptr);
+    sh2debug::ShowEachBoxOnce(false);
 }
 
 int MachineTarget::ThreadCount() const {

@@ -105,6 +105,10 @@ void SetModalBoxHandler(ModalBoxHandler handler) {
     currentBoxHandler = handler != nullptr ? handler : PlatformModalBox;
 }
 
+ModalBoxHandler CurrentModalBoxHandler() {
+    return currentBoxHandler;
+}
+
 void DeleteFileIfPresent(const char *path) {
 #if defined(_WIN32)
     DeleteFileA(path);

@@ -21,6 +21,8 @@ void ShowModalBox(const char *caption, const char *text, uint32_t flags);
 // it to observe boxes without blocking.
 using ModalBoxHandler = void (*)(const char *caption, const char *text, uint32_t flags);
 void SetModalBoxHandler(ModalBoxHandler handler);
+// The handler boxes go to now (the platform's own unless replaced).
+ModalBoxHandler CurrentModalBoxHandler();
 
 // Deletes a file; the result is ignored by the callers.
 void DeleteFileIfPresent(const char *path);

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <iterator>
+#include <set>
 
 #include "bus/memory.h"
+#include "core/platform.h"
 #include "isa/decode_table.h"
 #include "isa/disassembler.h"
 #include "isa/dispatch.h"
@@ -369,6 +371,26 @@ int32_t RoundMasterCycles() {
         return round.step == sh2::RoundStep::BeginSlice ? 0 : sh2::MasterCore->sliceCycles;
     }
     return round.masterCycles;
+}
+
+namespace {
+sh2::ModalBoxHandler boxesShownBy = nullptr;  // with ShowEachBoxOnce on: the handler it wraps
+std::set<uint64_t> boxEvents;                 // the event counts at which a box was shown
+
+void ShowBoxOnce(const char *caption, const char *text, uint32_t flags) {
+    if (boxEvents.insert(eventCount).second) boxesShownBy(caption, text, flags);
+}
+}  // namespace
+
+void ShowEachBoxOnce(bool on) {
+    if (on && boxesShownBy == nullptr) {
+        boxesShownBy = sh2::CurrentModalBoxHandler();
+        sh2::SetModalBoxHandler(ShowBoxOnce);
+    } else if (!on && boxesShownBy != nullptr) {
+        sh2::SetModalBoxHandler(boxesShownBy);
+        boxesShownBy = nullptr;
+        boxEvents.clear();
+    }
 }
 
 int32_t RoundSliceCycles() {

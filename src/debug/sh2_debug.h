@@ -84,6 +84,12 @@ uint16_t FetchOpcode(Processor processor, uint32_t address);
 using OnChipAccessWatch = void (*)(Processor processor, uint32_t address, uint32_t value, uint8_t size, bool write);
 void WatchOnChipAccesses(OnChipAccessWatch watch);
 
+// While on, a modal box of the library (the undefined-opcode "Error" box,
+// say) raised at an event count (EventCount) at which one was shown before,
+// the same moment of the run come again, is dropped: a debugger that runs a
+// stretch of the past again shows each box once. Off shows every box again.
+void ShowEachBoxOnce(bool on);
+
 // ---------------------------------------------------------------------------
 // The library's state, for going back in time: both processors (registers,
 // on-chip registers and RAM, timers, pending interrupts, the run loop's
