@@ -24,6 +24,9 @@
 #            (thread 2) and one in the master's, a step of each, a variable
 #            of each, and a watchpoint on the shared result that catches the
 #            slave's store.
+#   edit:    a write back in time: the recorded future goes, forward runs
+#            from the changed state, and a forward run from before the
+#            change takes it up where it was made.
 #   select:  the thread gdb selected is the one a step for any thread
 #            steps: reverse-stepi of thread 2 right after a stop of thread 1
 #            (gdb first steps thread 1 off its breakpoint by name, then asks
@@ -205,6 +208,34 @@ GDB
   expect split 'exited normally'
   expect_status 0
   grep -q '^\[slave\] rows 16 to 31 done$' "$work/split.out" || fail "the slave's line is missing"
+  ;;
+edit)
+  start_sh2run edit "$examples/crc32.elf"
+  run_gdb edit "$examples/crc32.elf" <<'GDB'
+break put_hex
+continue
+printf "first crc=%#x\n", $r4
+break crc32
+reverse-continue
+set var *(char *)0x6004128 = '0'
+delete 2
+continue
+printf "crc after the change=%#x\n", $r4
+delete
+reverse-continue
+break put_hex
+continue
+printf "crc from the start again=%#x\n", $r4
+delete
+continue
+GDB
+  expect edit '^first crc=0xcbf43926$'
+  expect edit '^crc after the change=0xb2288182$'
+  expect edit 'No more reverse-execution history'
+  expect edit '^crc from the start again=0xb2288182$'
+  expect edit 'exited normally'
+  expect_status 0
+  grep -q 'crc32("123456789") = 0xb2288182' "$work/edit.out" || fail "the program did not print the changed CRC"
   ;;
 select)
   start_sh2run select "$examples/split_crc.elf"

@@ -13,13 +13,14 @@ constexpr uint64_t kSnapshotOverhead = uint64_t{2} * 8192;
 
 History::History(const sh2host::HostMemory &memory, uint64_t memoryLimit) : memory_(memory), limit_(memoryLimit) {}
 
-void History::Record(uint64_t time, const HostState &host) {
+void History::Record(uint64_t time, const HostState &host, bool edit) {
     while (!snapshots_.empty() && snapshots_.back().time >= time) {
         used_ -= snapshots_.back().bytes;
         snapshots_.pop_back();
     }
     Snapshot snapshot;
     snapshot.time = time;
+    snapshot.edit = edit;
     snapshot.library = std::make_shared<sh2debug::LibraryState>();
     sh2debug::SaveLibraryState(*snapshot.library);
     snapshot.host = host;
@@ -82,6 +83,13 @@ bool History::RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &ho
     sh2host::writtenPages.Clear();
     base_ = snapshot.time;
     return true;
+}
+
+std::optional<uint64_t> History::NextEditAfter(uint64_t time) const {
+    for (const Snapshot &snapshot : snapshots_) {
+        if (snapshot.edit && snapshot.time > time) return snapshot.time;
+    }
+    return std::nullopt;
 }
 
 std::vector<uint64_t> History::Times() const {

@@ -37,8 +37,12 @@ public:
     History(const sh2host::HostMemory &memory, uint64_t memoryLimit);
 
     // Records the machine as it stands at `time`, dropping any snapshot at
-    // that time or later.
-    void Record(uint64_t time, const HostState &host);
+    // that time or later. An edit is a state the run did not reach by
+    // itself (the debugger changed it): a forward run that comes to its time
+    // again must take it up there.
+    void Record(uint64_t time, const HostState &host, bool edit = false);
+    // The time of the first edit after `time`, if any.
+    std::optional<uint64_t> NextEditAfter(uint64_t time) const;
     // Puts the machine back as the latest snapshot at or before `time` had
     // it; returns that snapshot's time (none: the history is empty, false).
     bool RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &host, sh2host::HostMemory &memory);
@@ -60,6 +64,7 @@ private:
         HostState host;
         std::vector<std::shared_ptr<const Page>> pages;  // all three blocks in order
         uint64_t bytes = 0;                              // what this snapshot alone keeps alive
+        bool edit = false;
     };
     void DropOldest();
     const sh2host::HostMemory &memory_;

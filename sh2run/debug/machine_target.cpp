@@ -169,7 +169,7 @@ public:
     Watch &operator=(const Watch &) = delete;
 
     Interests Wants() const override {
-        if (mode_ != Mode::Run || request_.kind != sh2gdb::ResumeRequest::Continue) return {};
+        if (mode_ != Mode::Run || request_.kind != sh2gdb::ResumeRequest::Continue || until_ != 0) return {};
         return {false, &breakpoints_, kPollWork, false};
     }
 
@@ -186,7 +186,9 @@ public:
                     Note(StopEvent{StopEvent::Breakpoint, ThreadOf(processor), 0, Watchpoint::Write, 0});
                 }
                 return true;
-            case Mode::Run: break;
+            case Mode::Run:
+                if (ReachedEdit(now)) return false;
+                break;
         }
         current_ = processor;
         if (stop_ || Exited()) return false;
@@ -213,7 +215,9 @@ public:
         switch (mode_) {
             case Mode::Seek: return now != until_;
             case Mode::Scan: eventStart_ = now; return now < until_;
-            case Mode::Run: break;
+            case Mode::Run:
+                if (ReachedEdit(now)) return false;
+                break;
         }
         current_ = processor;
         return !stop_ && !Exited() && !StoppedNow(processor);
@@ -224,7 +228,9 @@ public:
         switch (mode_) {
             case Mode::Seek: return now != until_;
             case Mode::Scan: return now < until_;
-            case Mode::Run: break;
+            case Mode::Run:
+                if (ReachedEdit(now)) return false;
+                break;
         }
         if (stop_) return false;  // a frame of the servicing reached a watchpoint
         target_.RecordIfDue();
@@ -251,10 +257,37 @@ public:
     }
 
     const std::optional<StopEvent> &stop() const { return stop_; }
+    // Run: whether the run stopped at the edit it was given.
+    bool reachedEdit() const { return reachedEdit_; }
+    // What each processor has done of the resume so far: a Run watch that
+    // stopped at an edit hands it to the one that goes on from there.
+    struct Progress {
+        uint32_t resumePc[2];
+        bool stoppedAtResume[2];
+        bool ran[2];
+        bool stepped;
+    };
+    Progress progress() const {
+        return {{resumePc_[0], resumePc_[1]}, {stoppedAtResume_[0], stoppedAtResume_[1]}, {ran_[0], ran_[1]}, stepped_};
+    }
+    void CarryOn(const Progress &previous) {
+        for (int i = 0; i < 2; ++i) {
+            resumePc_[i] = previous.resumePc[i];
+            stoppedAtResume_[i] = previous.stoppedAtResume[i];
+            ran_[i] = previous.ran[i];
+        }
+        stepped_ = previous.stepped;
+    }
     // Scan: the last moment noted, and what stops there.
     const std::optional<std::pair<uint64_t, StopEvent>> &noted() const { return noted_; }
 
 private:
+    // Run, with an edit ahead (until_): whether the run has come to it.
+    bool ReachedEdit(uint64_t now) {
+        if (until_ == 0 || now < until_) return false;
+        reachedEdit_ = true;
+        return true;
+    }
     std::optional<Processor> Stepping() const {
         if (request_.kind == sh2gdb::ResumeRequest::Continue) return std::nullopt;
         return ProcessorOfThread(request_.thread);
@@ -285,7 +318,8 @@ private:
     const sh2gdb::ResumeRequest request_;
     const sh2gdb::StopPoints &points_;
     const std::function<bool()> &interrupted_;
-    const uint64_t until_;  // Seek: where to stop; Scan: where the stretch ends
+    const uint64_t until_;  // Seek: where to stop; Scan: where the stretch ends; Run: the next edit (0: none)
+    bool reachedEdit_ = false;
     const std::vector<uint32_t> breakpoints_;
     void (*const hostHook_)(const sh2host::HostAccess &) = sh2host::hooks.onAccess;  // put back at the end
     const bool quietMessages_ = sh2host::quietMessages;
@@ -377,8 +411,12 @@ void MachineTarget::RecordIfDue() {
     if (history_.Empty() || sh2debug::EventCount() >= history_.Latest() + kSnapshotInterval) Record();
 }
 
+// A change of registers or memory: the recorded future is gone (output it
+// printed stays printed, and the new future prints its own), the past up to
+// here stays, and a forward run coming here again takes up the change.
 void MachineTarget::Changed() {
-    Record();
+    if (ports.consolePrinted > ports.consoleBytes) ports.consolePrinted = ports.consoleBytes;
+    history_.Record(sh2debug::EventCount(), Host(), true);
 }
 
 void MachineTarget::Run(sh2debug::Observer &watch) {
@@ -425,9 +463,20 @@ StopEvent MachineTarget::Forward(const sh2gdb::ResumeRequest &request, const sh2
         stopped && request.kind == sh2gdb::ResumeRequest::Continue) {
         return StopEvent{StopEvent::IllegalInstruction, ThreadOf(*stopped), 0, Watchpoint::Write, 0};
     }
-    Watch watch(*this, Watch::Mode::Run, request, points, interrupted, 0);
-    Run(watch);
-    return *watch.stop();
+    // Where the debugger changed the past, the run takes up the changed
+    // state when it comes to that moment again.
+    std::optional<Watch::Progress> progress;
+    for (;;) {
+        const std::optional<uint64_t> edit = history_.NextEditAfter(sh2debug::EventCount());
+        {
+            Watch watch(*this, Watch::Mode::Run, request, points, interrupted, edit.value_or(0));
+            if (progress) watch.CarryOn(*progress);
+            Run(watch);
+            if (!watch.reachedEdit()) return *watch.stop();
+            progress = watch.progress();
+        }
+        SeekTo(*edit);
+    }
 }
 
 // Goes back to the last moment before now at which the request stops: the
