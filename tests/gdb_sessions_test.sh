@@ -27,6 +27,8 @@
 #   edit:    a write back in time: the recorded future goes, forward runs
 #            from the changed state, and a forward run from before the
 #            change takes it up where it was made.
+#   when:    a position: monitor when prints the event count and each
+#            processor's counts, monitor goto takes the run back there.
 #   select:  the thread gdb selected is the one a step for any thread
 #            steps: reverse-stepi of thread 2 right after a stop of thread 1
 #            (gdb first steps thread 1 off its breakpoint by name, then asks
@@ -236,6 +238,35 @@ GDB
   expect edit 'exited normally'
   expect_status 0
   grep -q 'crc32("123456789") = 0xb2288182' "$work/edit.out" || fail "the program did not print the changed CRC"
+  ;;
+when)
+  start_sh2run when "$examples/crc32.elf"
+  run_gdb when "$examples/crc32.elf" <<'GDB'
+monitor help
+break crc32
+continue
+python when = gdb.execute("monitor when", to_string=True); gdb.set_convenience_variable("event", int(when.split()[1]))
+printf "at crc32: event %d\n", $event
+delete
+break put_hex
+continue
+eval "monitor goto %d", $event
+maintenance flush register-cache
+printf "pc after goto=%#x\n", $pc
+monitor when
+monitor goto 0x7fffffff
+kill
+GDB
+  expect when '^monitor goto EVENT'
+  event=$(sed -n 's/^at crc32: event \([0-9]*\)$/\1/p' "$work/when.log")
+  [ -n "$event" ] || fail "no event count at crc32"
+  expect when "^at event $event\$"
+  expect when '^pc after goto=0x600404c$'
+  [ "$(grep -c "^event $event\$" "$work/when.log")" -eq 1 ] || fail "monitor when after the goto is not at event $event"
+  expect when '^master: [0-9]+ cycles, [0-9]+ instructions$'
+  expect when '^slave: 0 cycles, 0 instructions$'
+  expect when 'lies beyond where the run has been'
+  expect_status 137
   ;;
 select)
   start_sh2run select "$examples/split_crc.elf"

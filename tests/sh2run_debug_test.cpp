@@ -290,6 +290,32 @@ TEST_F(GdbPackets, AMomentRunAgainShowsItsBoxOnce) {
     EXPECT_EQ(machine_.boxes.size(), 1u);
 }
 
+// A Ctrl-C stops a reverse-continue over a long history as promptly as a
+// forward run, with one stop reply: a moment between the two ends.
+TEST_F(GdbPackets, ACtrlCStopsAReverseContinuePromptly) {
+    StartAssembled(R"(
+        mov.l   count, r1
+loop:   dt      r1
+        bf      loop
+done:   bra     done            ! 6004006
+        nop
+        .align  2
+count:  .long   3000000
+)");
+    EXPECT_EQ(Reply("Z0,6004006,2"), "OK");
+    EXPECT_EQ(Reply("c"), "T05thread:1;");
+    EXPECT_EQ(Reply("z0,6004006,2"), "OK");
+    const auto started = std::chrono::steady_clock::now();
+    server_.Receive(GdbServer::Frame("bc"),
+                    [&] { return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(20); });
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(server_.TakeOutput(), "+" + GdbServer::Frame("T02thread:1;"));
+    EXPECT_LT(seconds, 1.0);
+    const auto counter = static_cast<uint32_t>(std::stoul(Reply("p1"), nullptr, 16));
+    EXPECT_GT(counter, 0u);
+    EXPECT_LT(counter, 3000000u) << "neither end of the history";
+}
+
 // At a stop, what the program has printed is out, a line without its end
 // too.
 TEST_F(GdbPackets, AStopShowsWhatTheProgramPrintedSoFar) {

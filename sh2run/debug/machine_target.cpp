@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cinttypes>
+#include <cstdio>
 
 namespace sh2run {
 namespace {
@@ -185,6 +187,11 @@ public:
                 } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0) {
                     Note(StopEvent{StopEvent::Breakpoint, ThreadOf(processor), 0, Watchpoint::Write, 0});
                 }
+                // A Ctrl-C is looked for as often as in a forward run.
+                if (++scanned_ % kPollWork == 0 && PollDue() && interrupted_()) {
+                    interruptedScan_ = true;
+                    return false;
+                }
                 return true;
             case Mode::Run:
                 if (ReachedEdit(now)) return false;
@@ -223,7 +230,8 @@ public:
         return !stop_ && !Exited() && !StoppedNow(processor);
     }
 
-    bool AfterService(Processor processor, int32_t, int32_t) override {
+    bool AfterService(Processor processor, int32_t cycles, int32_t) override {
+        target_.CountSlice(processor, cycles);
         const uint64_t now = sh2debug::EventCount();
         switch (mode_) {
             case Mode::Seek: return now != until_;
@@ -257,6 +265,8 @@ public:
     }
 
     const std::optional<StopEvent> &stop() const { return stop_; }
+    // Scan: whether a Ctrl-C stopped it.
+    bool interruptedScan() const { return interruptedScan_; }
     // Run: whether the run stopped at the edit it was given.
     bool reachedEdit() const { return reachedEdit_; }
     // What each processor has done of the resume so far: a Run watch that
@@ -320,6 +330,8 @@ private:
     const std::function<bool()> &interrupted_;
     const uint64_t until_;  // Seek: where to stop; Scan: where the stretch ends; Run: the next edit (0: none)
     bool reachedEdit_ = false;
+    uint32_t scanned_ = 0;          // Scan: instructions so far
+    bool interruptedScan_ = false;  // Scan: stopped by a Ctrl-C
     const std::vector<uint32_t> breakpoints_;
     void (*const hostHook_)(const sh2host::HostAccess &) = sh2host::hooks.onAccess;  // put back at the end
     const bool quietMessages_ = sh2host::quietMessages;
@@ -396,7 +408,71 @@ std::optional<uint32_t> MachineTarget::ExitStatus() const {
 }
 
 HostState MachineTarget::Host() const {
-    return HostState{ports, schedule_.rounds(), schedule_.cycles()};
+    return HostState{ports,
+                     schedule_.rounds(),
+                     schedule_.cycles(),
+                     {processorCycles_[0], processorCycles_[1]},
+                     {processorInstructions_[0], processorInstructions_[1]},
+                     tallied_};
+}
+
+void MachineTarget::CountSlice(Processor processor, int32_t cycles) {
+    const int index = sh2debug::IndexOf(processor);
+    if (cycles > 0) processorCycles_[index] += static_cast<uint64_t>(cycles);
+    const uint64_t now = sh2debug::EventCount();
+    processorInstructions_[index] += now - tallied_ - 1;  // the servicing is one event
+    tallied_ = now;
+}
+
+void MachineTarget::Tally(uint64_t (&cycles)[2], uint64_t (&instructions)[2]) const {
+    for (int i = 0; i < 2; ++i) {
+        cycles[i] = processorCycles_[i];
+        instructions[i] = processorInstructions_[i];
+    }
+    if (!sh2debug::RoundUnderWay()) return;
+    const int index = sh2debug::IndexOf(sh2debug::RoundProcessor());
+    cycles[index] += static_cast<uint64_t>(std::max(sh2debug::RoundSliceCycles(), 0));
+    instructions[index] += sh2debug::EventCount() - tallied_;
+}
+
+std::optional<std::string> MachineTarget::Monitor(std::string_view command) {
+    while (!command.empty() && command.back() == ' ') command.remove_suffix(1);
+    if (command == "help") {
+        return std::string(
+            "monitor when        where the run stands: its event count (each instruction and each end of a slice\n"
+            "                    is one) and each processor's cycles and instructions\n"
+            "monitor goto EVENT  back or forward to that event count (then `maintenance flush register-cache`, so\n"
+            "                    that gdb reads the registers again)\n"
+            "monitor help        this text\n");
+    }
+    if (command == "when") {
+        uint64_t cycles[2], instructions[2];
+        Tally(cycles, instructions);
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "event %" PRIu64 "\nmaster: %" PRIu64 " cycles, %" PRIu64 " instructions\nslave: %" PRIu64
+                      " cycles, %" PRIu64 " instructions\n",
+                      sh2debug::EventCount(), cycles[0], instructions[0], cycles[1], instructions[1]);
+        return std::string(text);
+    }
+    if (command.substr(0, 5) == "goto ") {
+        uint64_t target = 0;
+        if (!ParseNumber(command.substr(5), 0, UINT64_MAX, target)) {
+            return "monitor goto needs an event count (decimal, or hexadecimal after 0x)\n";
+        }
+        StartHistory();
+        if (target < history_.Start()) {
+            return "event " + std::to_string(target) + " is before the start of the history (event " +
+                   std::to_string(history_.Start()) + ")\n";
+        }
+        if (target > furthest_) {
+            return "event " + std::to_string(target) + " lies beyond where the run has been (event " +
+                   std::to_string(furthest_) + "): run there\n";
+        }
+        SeekTo(target);  // from the latest snapshot at or before it: the run as it went, edits included
+        return "at event " + std::to_string(sh2debug::EventCount()) + "\n";
+    }
+    return std::nullopt;
 }
 
 void MachineTarget::Record() {
@@ -438,6 +514,11 @@ void MachineTarget::SeekTo(uint64_t time) {
     ports.consolePrinted = printed;
     ports.consoleError = consoleError;
     schedule_.Rewind(host.rounds, host.cycles);
+    for (int i = 0; i < 2; ++i) {
+        processorCycles_[i] = host.processorCycles[i];
+        processorInstructions_[i] = host.processorInstructions[i];
+    }
+    tallied_ = host.tallied;
     if (restored == time) return;
     const sh2gdb::StopPoints none;
     const std::function<bool()> never = [] { return false; };
@@ -448,8 +529,10 @@ void MachineTarget::SeekTo(uint64_t time) {
 sh2gdb::StopEvent MachineTarget::Resume(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
                                         const std::function<bool()> &interrupted) {
     StartHistory();
-    const StopEvent stop = request.reverse ? Backward(request, points) : Forward(request, points, interrupted);
+    const StopEvent stop =
+        request.reverse ? Backward(request, points, interrupted) : Forward(request, points, interrupted);
     sh2host::FlushConsole();  // at the stop the program's output so far is out, a line without its end too
+    furthest_ = std::max(furthest_, sh2debug::EventCount());
     return stop;
 }
 
@@ -484,16 +567,21 @@ StopEvent MachineTarget::Forward(const sh2gdb::ResumeRequest &request, const sh2
 // breakpoint or watchpoint hit. Each stretch between two snapshots, latest
 // first, is run again to find it; without one, the run goes back to the
 // start of the history.
-StopEvent MachineTarget::Backward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points) {
+StopEvent MachineTarget::Backward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
+                                  const std::function<bool()> &interrupted) {
     const uint64_t from = sh2debug::EventCount();
     const std::vector<uint64_t> times = history_.Times();
-    const std::function<bool()> never = [] { return false; };
     for (size_t i = times.size(); i-- > 0;) {
         if (times[i] >= from) continue;
         const uint64_t end = i + 1 < times.size() && times[i + 1] < from ? times[i + 1] : from;
         SeekTo(times[i]);
-        Watch scan(*this, Watch::Mode::Scan, request, points, never, end);
+        Watch scan(*this, Watch::Mode::Scan, request, points, interrupted, end);
         Run(scan);
+        // A Ctrl-C stops the run back in time where the scan stood: a
+        // moment between the one it went back to and the one it left.
+        if (scan.interruptedScan()) {
+            return StopEvent{StopEvent::Interrupted, ThreadOf(sh2debug::RoundProcessor()), 0, Watchpoint::Write, 0};
+        }
         if (scan.noted()) {
             SeekTo(scan.noted()->first);
             return scan.noted()->second;

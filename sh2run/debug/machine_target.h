@@ -56,6 +56,8 @@ public:
     std::optional<uint32_t> ExitStatus() const override;
     sh2gdb::StopEvent Resume(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
                              const std::function<bool()> &interrupted) override;
+    // monitor help, when, goto EVENT.
+    std::optional<std::string> Monitor(std::string_view command) override;
 
     // Records the machine as it stands as the start of the history, before a
     // client is there to wait for it (the first resume does it otherwise).
@@ -72,7 +74,8 @@ private:
     class Watch;
     sh2gdb::StopEvent Forward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
                               const std::function<bool()> &interrupted);
-    sh2gdb::StopEvent Backward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points);
+    sh2gdb::StopEvent Backward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
+                               const std::function<bool()> &interrupted);
     // Runs rounds under `watch` until it stops one.
     void Run(sh2debug::Observer &watch);
     // Puts the machine where it was at `time` (within the history).
@@ -83,11 +86,20 @@ private:
     // gdb changed the machine: what follows now is a new history.
     void Changed();
     HostState Host() const;
+    // A slice of `processor` has ended with `cycles`: into the tally.
+    void CountSlice(sh2debug::Processor processor, int32_t cycles);
+    // Each processor's cycles and instructions so far, the slice under way
+    // counted in as far as it went.
+    void Tally(uint64_t (&cycles)[2], uint64_t (&instructions)[2]) const;
 
     const Options &options_;
     sh2host::HostMemory &memory_;
     RoundSchedule schedule_;
     History history_;
+    uint64_t processorCycles_[2] = {0, 0};
+    uint64_t processorInstructions_[2] = {0, 0};
+    uint64_t tallied_ = 0;   // the event count at the end of the last slice
+    uint64_t furthest_ = 0;  // the latest event count a resume has reached
 };
 
 }  // namespace sh2run

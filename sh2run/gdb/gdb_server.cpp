@@ -413,6 +413,17 @@ std::string GdbServer::HandleQuery(std::string_view payload) {
         out.append(part);
         return out;
     }
+    if (StartsWith(payload, "qRcmd,")) {  // monitor COMMAND: its output, hex-encoded
+        std::vector<uint8_t> command;
+        if (!ParseHexBytes(payload.substr(6), command)) return kError;
+        const std::string_view text(reinterpret_cast<const char *>(command.data()), command.size());
+        std::optional<std::string> output = target_.Monitor(text);
+        if (!output) output = "unknown monitor command \"" + std::string(text) + "\" (monitor help lists them)\n";
+        if (output->empty()) return "OK";
+        std::string hex;
+        for (const char c : *output) AppendHexByte(hex, static_cast<uint8_t>(c));
+        return hex;
+    }
     if (payload == "qAttached") return "1";
     if (payload == "qC") {
         std::string out = "QC";

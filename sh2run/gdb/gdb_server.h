@@ -96,6 +96,8 @@ public:
     // time). A step is one instruction, a delayed branch with its slot.
     virtual StopEvent Resume(const ResumeRequest &request, const StopPoints &points,
                              const std::function<bool()> &interrupted) = 0;
+    // A `monitor` command's output; nullopt: the target has no such command.
+    virtual std::optional<std::string> Monitor(std::string_view) { return std::nullopt; }
 };
 
 class GdbServer {
