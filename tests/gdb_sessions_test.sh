@@ -3,7 +3,7 @@
 # output.
 #   master:  crc32.elf: a breakpoint at a function, registers and a variable,
 #            data changed before the program reads it, a step over a delayed
-#            branch, on to the exit.
+#            branch, on to the exit's stop, back from it, and on to the end.
 #   slave:   both processors as threads (--slave-entry): a breakpoint hit by
 #            the slave, a step of the slave alone, the master's breakpoint.
 #   source:  sort.c at source level: break at a line, next, step into a
@@ -124,6 +124,10 @@ continue
 printf "crc passed to put_hex: %#x\n", $r4
 delete
 continue
+reverse-stepi
+printf "back from the exit: pc=%#x\n", $pc
+continue
+continue
 GDB
   expect master 'currently "sh2"'
   expect master 'big endian'
@@ -139,6 +143,8 @@ GDB
   expect master 'bf\.s[[:space:]]+0x6004058'
   expect master '^after the step: pc=0x6004058$'
   expect master '^crc passed to put_hex: 0xb2288182$'
+  expect master 'the program wrote 0 to the exit port: continue to end the run, or go back'
+  expect master '^back from the exit: pc=0x6004'
   expect master 'exited normally'
   expect_status 0
   grep -q 'crc32("123456789") = 0xb2288182' "$work/master.out" || fail "the program did not print the changed CRC"
@@ -195,6 +201,7 @@ stepi
 printf "master thread %d pc after its step=%#x\n", $_thread, $pc
 delete
 continue
+continue
 GDB
   expect split '^Thread 2 hit Breakpoint 1, slave_work \(\) at \./examples/split_crc\.c:'
   expect split '^\$1 = 16$'
@@ -229,6 +236,7 @@ break put_hex
 continue
 printf "crc from the start again=%#x\n", $r4
 delete
+continue
 continue
 GDB
   expect edit '^first crc=0xcbf43926$'
@@ -299,6 +307,7 @@ print/x $
 print values[8191]
 delete
 continue
+continue
 GDB
   expect source '^Breakpoint 1, main \(\) at \./examples/sort\.c:53'
   expect source '^53[[:space:]]+quicksort\(values, 0, COUNT - 1\);'
@@ -342,6 +351,7 @@ info symbol $pc
 continue
 info symbol $pc
 delete
+continue
 continue
 GDB
   tr '\n' '|' <"$work/watch.log" >"$work/watch.flat"
@@ -399,6 +409,7 @@ watch *(unsigned *)0x200000
 reverse-continue
 delete
 reverse-continue
+continue
 continue
 GDB
   # The registers three instructions before quicksort's first entry, as the

@@ -310,7 +310,9 @@ private:
     }
     bool Exited() {
         if (!ports.exited) return false;
-        if (!stop_) stop_ = StopEvent{StopEvent::Exited, ThreadOf(current_), ports.exitStatus, Watchpoint::Write, 0};
+        if (!stop_) {
+            stop_ = StopEvent{StopEvent::ExitReached, ThreadOf(current_), ports.exitStatus, Watchpoint::Write, 0};
+        }
         return true;
     }
     // A processor that has met an undefined opcode in this resume.
@@ -403,7 +405,7 @@ void MachineTarget::WriteMemory(int thread, uint32_t address, const uint8_t *dat
 }
 
 std::optional<uint32_t> MachineTarget::ExitStatus() const {
-    if (ports.exited) return ports.exitStatus;
+    if (ports.exited && exitPassed_) return ports.exitStatus;
     return std::nullopt;
 }
 
@@ -529,6 +531,11 @@ void MachineTarget::SeekTo(uint64_t time) {
 sh2gdb::StopEvent MachineTarget::Resume(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
                                         const std::function<bool()> &interrupted) {
     StartHistory();
+    // The run stopped at its exit keeps its past; going on forward ends it.
+    if (ports.exited && !request.reverse) {
+        exitPassed_ = true;
+        return StopEvent{StopEvent::Exited, request.thread, ports.exitStatus, Watchpoint::Write, 0};
+    }
     const StopEvent stop =
         request.reverse ? Backward(request, points, interrupted) : Forward(request, points, interrupted);
     sh2host::FlushConsole();  // at the stop the program's output so far is out, a line without its end too

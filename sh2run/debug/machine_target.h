@@ -98,8 +98,9 @@ private:
     History history_;
     uint64_t processorCycles_[2] = {0, 0};
     uint64_t processorInstructions_[2] = {0, 0};
-    uint64_t tallied_ = 0;   // the event count at the end of the last slice
-    uint64_t furthest_ = 0;  // the latest event count a resume has reached
+    uint64_t tallied_ = 0;     // the event count at the end of the last slice
+    uint64_t furthest_ = 0;    // the latest event count a resume has reached
+    bool exitPassed_ = false;  // gdb went on forward from the exit's stop
 };
 
 }  // namespace sh2run

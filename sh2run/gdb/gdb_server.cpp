@@ -215,6 +215,17 @@ std::string GdbServer::StopReply(const StopEvent &event) {
         case StopEvent::HistoryStart:
             std::snprintf(text, sizeof text, "T%02xreplaylog:begin;thread:%x;", kSignalTrap, event.thread);
             return text;
+        case StopEvent::ExitReached: {
+            // gdb prints an O packet's text; the stop itself is a plain trap.
+            char note[96];
+            std::snprintf(note, sizeof note,
+                          "the program wrote %u to the exit port: continue to end the run, or go back\n",
+                          static_cast<unsigned>(event.exitStatus));
+            std::string out = "O";
+            for (const char *c = note; *c != '\0'; ++c) AppendHexByte(out, static_cast<uint8_t>(*c));
+            Send(out);
+            break;
+        }
         case StopEvent::Breakpoint:
         case StopEvent::Step: break;
     }

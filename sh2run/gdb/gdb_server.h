@@ -57,7 +57,18 @@ struct StopPoints {
 };
 
 struct StopEvent {
-    enum Kind { Breakpoint, Step, Interrupted, Exited, IllegalInstruction, Watch, HistoryStart } kind = Step;
+    // ExitReached: the program has just written its exit status, and the
+    // run stops there with its past; Exited: gdb went on past that stop.
+    enum Kind {
+        Breakpoint,
+        Step,
+        Interrupted,
+        Exited,
+        IllegalInstruction,
+        Watch,
+        HistoryStart,
+        ExitReached
+    } kind = Step;
     int thread = 1;           // 1 master, 2 slave
     uint32_t exitStatus = 0;  // for Exited
     Watchpoint::Kind watchKind = Watchpoint::Write;
