@@ -735,6 +735,46 @@ TEST(Sh2runTrace, EveryLineMatchesObjdumpAndDelaySlotsHaveTheirOwnLine) {
     EXPECT_GT(slots, 30u);
 }
 
+// A PC-relative load in a delay slot reads from the branch target's PC, and
+// the trace shows the address it reads: binutils' text for the same opcode
+// at the target.
+TEST(Sh2runTrace, APcRelativeOperandInADelaySlotShowsTheAddressRead) {
+    std::string errors;
+    const std::string program = AssembleRaw("slot_load", R"(
+        bra     target          ! 6004000
+        mov.l   slot_base, r0   ! 6004002: from 6004010 it reads 6004018
+        nop
+        nop
+slot_base:
+        .long   7               ! 6004008: where binutils' own view points
+        .long   0
+target: mov.l   port, r1        ! 6004010
+        mov.l   r0, @r1
+spin:   bra     spin
+        nop
+        .long   42              ! 6004018
+port:   .long   0x01000004
+)",
+                                            errors);
+    ASSERT_FALSE(program.empty()) << errors;
+    const std::string trace = Scratch("slot_trace.txt"), opcode = Scratch("slot_opcode.bin");
+    const CommandResult run = RunCommand(kRunner + " --trace " + trace + " --raw 0x06004000 " + program);
+    EXPECT_EQ(run.exitCode, 42) << run.errors;
+    const std::string text = ReadText(trace);
+    std::remove(trace.c_str());
+    std::remove(program.c_str());
+    WriteBytes(opcode, Words({0xD001}));  // the slot's mov.l @(4,PC),r0
+    const CommandResult objdump =
+        RunCommand("sh-elf-objdump -D -b binary -m sh2 -EB --adjust-vma=0x6004010 " + opcode);
+    std::remove(opcode.c_str());
+    std::smatch expected;
+    ASSERT_TRUE(std::regex_search(objdump.output, expected, std::regex("\t(mov\\.l\t0x[0-9a-f]+,r0)")))
+        << objdump.output;
+    EXPECT_EQ(expected[1].str(), "mov.l\t0x6004018,r0");
+    EXPECT_NE(text.find(" " + expected[1].str() + "\t! delay slot\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("master 06004002 d001 "), std::string::npos) << text;
+}
+
 TEST(Sh2runProfile, RowsAddUpToTheRunAndTheInnerLoopIsHottest) {
     const CommandResult run = RunCommand(kRunner + " --profile --stats " + Elf("crc32"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;

@@ -22,8 +22,11 @@ bool TraceWriter::Open(std::string &error) {
     return true;
 }
 
-void TraceWriter::Line(sh2debug::Processor processor, uint32_t pc, uint16_t opcode, int32_t cycles, bool slot) {
-    const std::string text = sh2debug::Disassemble(opcode, pc);
+void TraceWriter::Line(sh2debug::Processor processor, uint32_t pc, uint16_t opcode, int32_t cycles, bool slot,
+                       uint32_t seenPc) {
+    // A PC-relative operand shows the address the processor uses: from the
+    // PC the handler sees.
+    const std::string text = sh2debug::Disassemble(opcode, seenPc);
     if (std::fprintf(out_, "%-6s %08" PRIx32 " %04x %10" PRId32 "  %s%s\n", sh2debug::ProcessorName(processor), pc,
                      static_cast<unsigned>(opcode), cycles, text.c_str(), slot ? "\t! delay slot" : "") < 0 &&
         writeError_ == 0) {
@@ -32,9 +35,11 @@ void TraceWriter::Line(sh2debug::Processor processor, uint32_t pc, uint16_t opco
 }
 
 void TraceWriter::Write(const sh2debug::Instruction &instruction) {
-    Line(instruction.processor, instruction.pc, instruction.opcode, instruction.startCycles, false);
+    Line(instruction.processor, instruction.pc, instruction.opcode, instruction.startCycles, false, instruction.pc);
     if (instruction.ranDelaySlot) {
-        Line(instruction.processor, instruction.pc + 2, instruction.slotOpcode, instruction.slotStartCycles, true);
+        // A slot runs with PC at the branch target, where the run goes on.
+        Line(instruction.processor, instruction.pc + 2, instruction.slotOpcode, instruction.slotStartCycles, true,
+             instruction.nextPc);
     }
 }
 
