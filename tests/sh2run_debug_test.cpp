@@ -279,6 +279,29 @@ port:   .long   0x01000004
     EXPECT_EQ(ContinueToTheEnd(), "W07");
 }
 
+// A stop on an undefined opcode is a stop before it: one reverse step
+// reaches the JSR that led there, and a step from the JSR stops with SIGILL
+// at once.
+TEST_F(GdbPackets, AnUndefinedOpcodeStopsBeforeItInBothDirections) {
+    StartAssembled(R"(
+        mov.l   bad, r1         ! 6004000
+        jsr     @r1             ! 6004002
+        nop
+        nop
+bad:    .long   0x0600400c      ! 6004008
+        .word   0xffff          ! 600400c
+)");
+    EXPECT_EQ(Reply("c"), "T04thread:1;");
+    EXPECT_EQ(Reply("p10"), "0600400c");
+    EXPECT_EQ(Reply("bs"), "T05thread:1;");
+    EXPECT_EQ(Reply("p10"), "06004002");
+    EXPECT_EQ(Reply("vCont;s:1"), "T04thread:1;");
+    EXPECT_EQ(Reply("p10"), "0600400c");
+    EXPECT_EQ(Reply("bs"), "T05thread:1;");
+    EXPECT_EQ(Reply("bs"), "T05thread:1;");
+    EXPECT_EQ(Reply("p10"), "06004000");
+}
+
 // Each box of the run is shown once, however often gdb takes the run back
 // over the instruction that raised it and forward again.
 TEST_F(GdbPackets, AMomentRunAgainShowsItsBoxOnce) {
@@ -764,8 +787,7 @@ port:   .long   0x01000004
     std::remove(trace.c_str());
     std::remove(program.c_str());
     WriteBytes(opcode, Words({0xD001}));  // the slot's mov.l @(4,PC),r0
-    const CommandResult objdump =
-        RunCommand("sh-elf-objdump -D -b binary -m sh2 -EB --adjust-vma=0x6004010 " + opcode);
+    const CommandResult objdump = RunCommand("sh-elf-objdump -D -b binary -m sh2 -EB --adjust-vma=0x6004010 " + opcode);
     std::remove(opcode.c_str());
     std::smatch expected;
     ASSERT_TRUE(std::regex_search(objdump.output, expected, std::regex("\t(mov\\.l\t0x[0-9a-f]+,r0)")))

@@ -182,7 +182,10 @@ public:
             case Mode::Scan:
                 if (now >= until_) return false;
                 eventStart_ = now;
-                if (request_.kind != sh2gdb::ResumeRequest::Continue && processor == Stepping()) {
+                // A step back never stops on an undefined opcode's attempt:
+                // its stop belongs to the instruction before it.
+                if (request_.kind != sh2gdb::ResumeRequest::Continue && processor == Stepping() &&
+                    !UndefinedAt(processor, pc)) {
                     Note(StopEvent{StopEvent::Step, ThreadOf(processor), 0, Watchpoint::Write, 0});
                 } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0) {
                     Note(StopEvent{StopEvent::Breakpoint, ThreadOf(processor), 0, Watchpoint::Write, 0});
@@ -204,7 +207,9 @@ public:
         // A processor resumed from a breakpoint first runs the instruction there.
         const bool resuming = !ran_[index] && pc == resumePc_[index];
         ran_[index] = true;
-        if (Stepped(processor)) return Stop(StopEvent::Step, processor);
+        // A step that reaches an undefined opcode goes on into it, so that it
+        // stops with SIGILL at once.
+        if (Stepped(processor) && !UndefinedAt(processor, pc)) return Stop(StopEvent::Step, processor);
         if (!resuming && points_.breakpoints.count(pc) != 0) return Stop(StopEvent::Breakpoint, processor);
         if (PollDue() && interrupted_()) return Stop(StopEvent::Interrupted, processor);
         return true;
@@ -297,6 +302,9 @@ private:
         if (until_ == 0 || now < until_) return false;
         reachedEdit_ = true;
         return true;
+    }
+    static bool UndefinedAt(Processor processor, uint32_t pc) {
+        return !sh2debug::DescribeInstruction(sh2debug::FetchOpcode(processor, pc)).defined;
     }
     std::optional<Processor> Stepping() const {
         if (request_.kind == sh2gdb::ResumeRequest::Continue) return std::nullopt;

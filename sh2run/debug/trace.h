@@ -30,8 +30,7 @@ public:
 private:
     // One line: the instruction at `pc`, disassembled as the processor sees
     // it with PC at `seenPc`.
-    void Line(sh2debug::Processor processor, uint32_t pc, uint16_t opcode, int32_t cycles, bool slot,
-              uint32_t seenPc);
+    void Line(sh2debug::Processor processor, uint32_t pc, uint16_t opcode, int32_t cycles, bool slot, uint32_t seenPc);
     std::string path_;
     FILE *out_ = nullptr;
     int writeError_ = 0;  // errno of the first write that failed
