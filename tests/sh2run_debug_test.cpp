@@ -986,6 +986,23 @@ TEST(Sh2runProfile, CallgrindAnnotateReadsTheProfile) {
         inclusive.output, crcRow,
         std::regex("([0-9,]+) \\([ 0-9.]+%\\) +[0-9,]+ \\([ 0-9.]+%\\)  \\./examples/crc32\\.c:crc32")));
     EXPECT_GT(std::stoull(number(mainRow[1])), std::stoull(number(crcRow[1])));
+
+    // Stopped by the cycle limit, main never returns: its call is closed at
+    // the end, so that main holds nearly the whole run, in the file that
+    // defines it.
+    const CommandResult limited =
+        RunCommand(kRunner + " --max-cycles 200000 --profile-out " + profile + " " + Elf("crc32"));
+    EXPECT_EQ(limited.exitCode, 124) << limited.errors;
+    const std::string written = ReadText(profile);
+    const CommandResult open = RunCommand("callgrind_annotate --inclusive=yes " + profile);
+    std::remove(profile.c_str());
+    EXPECT_NE(written.find("# calls still waiting for their return at the end, closed there: 1\n"), std::string::npos)
+        << written;
+    ASSERT_TRUE(std::regex_search(open.output, mainRow,
+                                  std::regex("([0-9,]+) \\(([ 0-9.]+)%\\) +[0-9,]+ \\([ 0-9.]+%\\)  "
+                                             "\\./examples/crc32\\.c:main")))
+        << open.output;
+    EXPECT_GT(std::stod(mainRow[2]), 99.9) << open.output;
 }
 
 }  // namespace

@@ -7,7 +7,11 @@
 #include <cstring>
 
 #if defined(SH2RUN_DWARF)
+#include <dwarf.h>
+#include <elfutils/libdw.h>
 #include <elfutils/libdwfl.h>
+
+#include <cstdlib>
 #endif
 
 namespace sh2run {
@@ -49,6 +53,24 @@ SourceLines::Place SourceLines::At(uint32_t address) const {
     if (file == nullptr) return {"???", 0};
     return {file, number};
 }
+
+std::string SourceLines::DefinitionFile(uint32_t address) const {
+    if (reader_->module == nullptr) return {};
+    Dwarf_Addr bias = 0;
+    Dwarf_Die *unit = dwfl_module_addrdie(reader_->module, address, &bias);
+    if (unit == nullptr) return {};
+    Dwarf_Die *scopes = nullptr;
+    const int count = dwarf_getscopes(unit, address - bias, &scopes);
+    std::string file;
+    // Innermost first: the last subprogram is the function itself, not one
+    // inlined into it.
+    for (int i = 0; i < count; ++i) {
+        if (dwarf_tag(&scopes[i]) != DW_TAG_subprogram) continue;
+        if (const char *declared = dwarf_decl_file(&scopes[i])) file = declared;
+    }
+    std::free(scopes);
+    return file;
+}
 #else
 struct SourceLines::Reader {};
 SourceLines::SourceLines(const std::string &) {}
@@ -57,6 +79,9 @@ bool SourceLines::HasLines() const {
 }
 SourceLines::Place SourceLines::At(uint32_t) const {
     return {"???", 0};
+}
+std::string SourceLines::DefinitionFile(uint32_t) const {
+    return {};
 }
 #endif
 
@@ -166,6 +191,12 @@ private:
 
 }  // namespace
 
+std::string CallgrindProfile::FileOf(size_t function, const std::string &fallback) const {
+    if (function >= functions_.size()) return fallback;
+    const std::string defined = lines_.DefinitionFile(functions_[function].address);
+    return defined.empty() ? fallback : defined;
+}
+
 bool CallgrindProfile::WriteOne(const std::string &path, const Processor &processor, std::string &error) const {
     FILE *out = std::fopen(path.c_str(), "w");
     if (out == nullptr) {
@@ -183,34 +214,52 @@ bool CallgrindProfile::WriteOne(const std::string &path, const Processor &proces
     std::fprintf(out, "events: Cycles Instructions\n");
     // Each function's places in the order of their files and lines.
     std::vector<std::pair<Position, Cost>> entries(processor.self.begin(), processor.self.end());
+    // The calls still waiting at the end are closed there.
+    std::map<std::pair<Position, Position>, Call> calls = processor.calls;
+    for (const Frame &frame : processor.stack) {
+        Call &call = calls[{frame.caller, frame.callee}];
+        ++call.count;
+        call.inclusive.cycles += processor.total.cycles - frame.start.cycles;
+        call.inclusive.instructions += processor.total.instructions - frame.start.instructions;
+    }
+    // A call from a place that spent nothing of its own still needs its
+    // place in the file.
+    for (const auto &[edge, call] : calls) entries.emplace_back(edge.first, Cost{});
     std::stable_sort(entries.begin(), entries.end(), [&](const auto &a, const auto &b) {
         const SourceLines::Place &x = places_[a.first.place], &y = places_[b.first.place];
         return std::tie(a.first.function, x.file, x.line) < std::tie(b.first.function, y.file, y.line);
     });
     size_t function = SIZE_MAX;
     std::string file;
+    const Position *previous = nullptr;
     for (const auto &[position, cost] : entries) {
+        if (previous != nullptr && !(*previous < position) && !(position < *previous)) continue;  // written
+        previous = &position;
         const SourceLines::Place &place = places_[position.place];
+        const Cost own = processor.self.count(position) != 0 ? processor.self.at(position) : Cost{};
         if (position.function != function) {
             function = position.function;
-            file = place.file;
+            file = FileOf(function, place.file);
             std::fprintf(out, "\nfl=%s\nfn=%s\n", files(file).c_str(), names(functionName(function)).c_str());
-        } else if (place.file != file) {
+        }
+        if (place.file != file) {
             file = place.file;
             std::fprintf(out, "fi=%s\n", files(file).c_str());
         }
-        std::fprintf(out, "%d %" PRIu64 " %" PRIu64 "\n", place.line, cost.cycles, cost.instructions);
+        std::fprintf(out, "%d %" PRIu64 " %" PRIu64 "\n", place.line, own.cycles, own.instructions);
         // The calls made from this place, with their inclusive costs.
-        for (auto call = processor.calls.lower_bound({position, Position{0, 0}});
-             call != processor.calls.end() && !(position < call->first.first); ++call) {
+        for (auto call = calls.lower_bound({position, Position{0, 0}});
+             call != calls.end() && !(position < call->first.first); ++call) {
             const Position &callee = call->first.second;
             const SourceLines::Place &target = places_[callee.place];
             std::fprintf(out, "cfi=%s\ncfn=%s\ncalls=%" PRIu64 " %d\n%d %" PRIu64 " %" PRIu64 "\n",
-                         files(target.file).c_str(), names(functionName(callee.function)).c_str(), call->second.count,
-                         target.line, place.line, call->second.inclusive.cycles, call->second.inclusive.instructions);
+                         files(FileOf(callee.function, target.file)).c_str(),
+                         names(functionName(callee.function)).c_str(), call->second.count, target.line, place.line,
+                         call->second.inclusive.cycles, call->second.inclusive.instructions);
         }
     }
     std::fprintf(out, "\ntotals: %" PRIu64 " %" PRIu64 "\n", processor.total.cycles, processor.total.instructions);
+    std::fprintf(out, "# calls still waiting for their return at the end, closed there: %zu\n", processor.stack.size());
     std::fprintf(out,
                  "# calls left without a return: %" PRIu64
                  " (beyond %zu waiting calls, or inside a return further out)\n"

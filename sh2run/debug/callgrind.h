@@ -11,8 +11,11 @@
 // at most kMaxCallDepth calls wait for their return (a deeper call drops
 // the outermost), a return is matched against the kReturnSearch innermost
 // of them only, and positions are cached for a bounded number of addresses.
-// The calls that never got their return and the returns that matched no
-// call are counted in a comment at the end of the file.
+// The calls still waiting for their return when the run ends (a main that
+// never returns) are closed there, into the inclusive costs. The calls that
+// lost their return and the returns that matched no call are counted in a
+// comment at the end of the file. A function's file is the one that defines
+// it, and its lines from other files (inlined headers) come under fi=.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +47,10 @@ public:
         int line = 0;
     };
     Place At(uint32_t address) const;
+    // The file that defines the function holding `address` (its DWARF
+    // declaration, which lines inlined from headers do not change); empty
+    // when unknown.
+    std::string DefinitionFile(uint32_t address) const;
     bool HasLines() const;
 
 private:
@@ -107,6 +114,8 @@ private:
     Position PositionOf(uint32_t address);
     void Spend(Processor &processor, const Position &position, int32_t cycles);
     bool WriteOne(const std::string &path, const Processor &processor, std::string &error) const;
+    // The file of a function (an index as in Position) for fl= and cfi=.
+    std::string FileOf(size_t function, const std::string &fallback) const;
 
     std::string program_;
     std::vector<sh2host::FunctionSymbol> functions_;
