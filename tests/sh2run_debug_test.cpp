@@ -501,6 +501,35 @@ tier:   .long   0xfffffe10
     EXPECT_EQ(byte, 0x5A);
 }
 
+// A watchpoint on an on-chip register still fires after gdb has read and
+// written memory, on-chip and host, at a stop: the debugger's own accesses
+// leave the watch armed for the program's.
+TEST_F(GdbPackets, AnOnChipWatchOutlivesTheDebuggersAccesses) {
+    StartAssembled(R"(
+start:  mov.l   tier, r1
+        mov     #1, r0
+        mov.b   r0, @r1         ! 6004004
+        nop
+        mov     #2, r0
+        mov.b   r0, @r1         ! 600400a
+spin:   bra     spin
+        nop
+        .align  2
+tier:   .long   0xfffffe10
+)");
+    EXPECT_EQ(Reply("Z2,fffffe10,1"), "OK");
+    EXPECT_EQ(Reply("c"), "T05watch:fffffe10;thread:1;");
+    EXPECT_EQ(Reply("p10"), "06004006");
+    EXPECT_EQ(Reply("mfffffe10,1"), "01");
+    EXPECT_EQ(Reply("Mfffffe11,1:00"), "OK");
+    EXPECT_EQ(Reply("Mc0000000,4:01020304"), "OK");
+    EXPECT_EQ(Reply("m6004000,4"), Reply("m6004000,4"));
+    EXPECT_EQ(Reply("M6100000,4:00000001"), "OK");
+    EXPECT_EQ(Reply("c"), "T05watch:fffffe10;thread:1;");
+    EXPECT_EQ(Reply("p10"), "0600400c");
+    EXPECT_EQ(Reply("mfffffe10,1"), "02");
+}
+
 // The history keeps to its memory bound by dropping its oldest snapshots;
 // the ones it keeps give back their moment's memory exactly.
 TEST_F(GdbPackets, TheHistoryKeepsToItsBoundAndDropsTheOldestFirst) {
