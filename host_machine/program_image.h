@@ -36,6 +36,10 @@ struct LoadedImage {
     bool hasEntry = false;
     bool coversVectorTable = false;         // the image brings its own vectors (bytes 0..15)
     std::vector<FunctionSymbol> functions;  // sorted by address
+    // The program file's bytes as they were loaded (LoadProgram keeps them,
+    // so that what reads its debugging information later reads the same
+    // bytes, whatever happens to the file).
+    std::vector<uint8_t> file;
 };
 
 // The largest program file read: far more than the blocks hold, with room

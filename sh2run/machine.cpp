@@ -63,6 +63,7 @@ bool LoadProgram(const Options &options, LoadedImage &image, std::string &error)
         error = options.program + ": " + error;
         return false;
     }
+    image.file = std::move(file);
     if (!image.coversVectorTable) {
         const uint32_t entry = options.entry.value_or(image.hasEntry ? image.entry : kDefaultEntry);
         for (const uint32_t vector : {0u, 8u}) {  // power-on and manual reset: PC, SP

@@ -202,7 +202,7 @@ RunResult RunWatched(const Options &options, const sh2host::Plugin &linked, cons
     std::optional<Profiler> profiler;
     if (options.profile) profiler.emplace(image.functions);
     std::optional<CallgrindProfile> callgrind;
-    if (!options.profileOut.empty()) callgrind.emplace(options.program, image.functions);
+    if (!options.profileOut.empty()) callgrind.emplace(options.program, image.file, image.functions);
     RecordingWatch watch(trace ? &*trace : nullptr, profiler ? &*profiler : nullptr, callgrind ? &*callgrind : nullptr);
     RoundSchedule schedule(options, linked);
     result = RunRounds(schedule, [&](int32_t budget) { return RunObservedRound(watch, budget); });

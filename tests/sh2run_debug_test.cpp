@@ -29,6 +29,7 @@
 #include "host_machine/host_memory.h"
 #include "host_machine/program_image.h"
 #include "plugin/plugin_state.h"
+#include "sh2run/debug/callgrind.h"
 #include "sh2run/debug/history.h"
 #include "sh2run/debug/machine_target.h"
 #include "sh2run/debug/profile.h"
@@ -824,6 +825,29 @@ port:   .long   0x01000004
     EXPECT_EQ(expected[1].str(), "mov.l\t0x6004018,r0");
     EXPECT_NE(text.find(" " + expected[1].str() + "\t! delay slot\n"), std::string::npos) << text;
     EXPECT_NE(text.find("master 06004002 d001 "), std::string::npos) << text;
+}
+
+// The source lines come from the bytes sh2run loaded, not from the file,
+// which may be truncated or replaced while the run goes on; a file whose
+// debugging information is cut short gives what it holds, or nothing.
+TEST(Sh2runProfile, SourceLinesReadTheBytesLoadedAndSurviveACutFile) {
+    const std::string text = ReadText(Elf("crc32"));
+    std::vector<uint8_t> bytes(text.begin(), text.end());
+    const SourceLines lines(bytes);
+    std::fill(bytes.begin(), bytes.end(), 0);               // the loaded bytes were the reader's own copy
+    const SourceLines::Place place = lines.At(0x0600404c);  // crc32's first instruction
+    EXPECT_EQ(place.file, "./examples/crc32.c");
+    EXPECT_GT(place.line, 0);
+    EXPECT_EQ(lines.DefinitionFile(0x0600404c), "./examples/crc32.c");
+    bytes.assign(text.begin(), text.end());
+    for (const size_t size : {text.size() / 2, text.size() - 64, size_t{100}, size_t{0}}) {
+        const SourceLines cut(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size)));
+        for (uint32_t address = 0x06004000; address < 0x06004200; address += 2) {
+            const SourceLines::Place any = cut.At(address);
+            EXPECT_FALSE(any.file.empty()) << size;
+            (void)cut.DefinitionFile(address);
+        }
+    }
 }
 
 TEST(Sh2runProfile, RowsAddUpToTheRunAndTheInnerLoopIsHottest) {

@@ -11,6 +11,9 @@
 #include <elfutils/libdw.h>
 #include <elfutils/libdwfl.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #endif
 
@@ -23,21 +26,32 @@ namespace sh2run {
 struct SourceLines::Reader {
     Dwfl *dwfl = nullptr;
     Dwfl_Module *module = nullptr;
+    int fd = -1;  // the private copy libdw maps
     ~Reader() {
         if (dwfl != nullptr) dwfl_end(dwfl);
+        if (fd >= 0) close(fd);
     }
 };
 
-SourceLines::SourceLines(const std::string &elfPath) : reader_(std::make_unique<Reader>()) {
+SourceLines::SourceLines(const std::vector<uint8_t> &elf) : reader_(std::make_unique<Reader>()) {
     static const Dwfl_Callbacks callbacks = {
         .find_elf = dwfl_build_id_find_elf,
         .find_debuginfo = dwfl_standard_find_debuginfo,
         .section_address = dwfl_offline_section_address,
         .debuginfo_path = nullptr,
     };
+    // libdw maps the file and reads it as lines are asked for: a copy of
+    // sh2run's own, which no one else can truncate under it.
+    reader_->fd = memfd_create("sh2run-program", MFD_CLOEXEC);
+    if (reader_->fd < 0) return;
+    for (size_t written = 0; written < elf.size();) {
+        const ssize_t n = write(reader_->fd, elf.data() + written, elf.size() - written);
+        if (n <= 0) return;
+        written += static_cast<size_t>(n);
+    }
     reader_->dwfl = dwfl_begin(&callbacks);
     if (reader_->dwfl == nullptr) return;
-    reader_->module = dwfl_report_offline(reader_->dwfl, "", elfPath.c_str(), -1);
+    reader_->module = dwfl_report_offline(reader_->dwfl, "", "program", reader_->fd);
     dwfl_report_end(reader_->dwfl, nullptr, nullptr);
 }
 
@@ -73,7 +87,7 @@ std::string SourceLines::DefinitionFile(uint32_t address) const {
 }
 #else
 struct SourceLines::Reader {};
-SourceLines::SourceLines(const std::string &) {}
+SourceLines::SourceLines(const std::vector<uint8_t> &) {}
 bool SourceLines::HasLines() const {
     return false;
 }
@@ -90,11 +104,12 @@ SourceLines::~SourceLines() = default;
 // ---------------------------------------------------------------------------
 // The profile.
 
-CallgrindProfile::CallgrindProfile(std::string program, std::vector<sh2host::FunctionSymbol> functions)
+CallgrindProfile::CallgrindProfile(std::string program, const std::vector<uint8_t> &elf,
+                                   std::vector<sh2host::FunctionSymbol> functions)
     : program_(std::move(program)),
       functions_(std::move(functions)),
       map_(functions_),
-      lines_(program_),
+      lines_(elf),
       positions_(kPositionCache) {}
 
 CallgrindProfile::Position CallgrindProfile::PositionOf(uint32_t address) {

@@ -34,10 +34,11 @@ namespace sh2run {
 
 // The source line of each instruction address, from an ELF file's DWARF
 // line table; lines are 0 and files "???" where it has none (or where this
-// build has no libdw).
+// build has no libdw). It reads a private copy of the file's bytes, which
+// nothing else can truncate or change while libdw reads it on demand.
 class SourceLines {
 public:
-    explicit SourceLines(const std::string &elfPath);
+    explicit SourceLines(const std::vector<uint8_t> &elf);
     ~SourceLines();
     SourceLines(const SourceLines &) = delete;
     SourceLines &operator=(const SourceLines &) = delete;
@@ -64,7 +65,9 @@ public:
     static constexpr size_t kReturnSearch = 16;
     static constexpr size_t kPositionCache = size_t{1} << 16;  // addresses, direct-mapped
 
-    CallgrindProfile(std::string program, std::vector<sh2host::FunctionSymbol> functions);
+    // `program`: the file's name, for the profile's header; `elf`: its bytes.
+    CallgrindProfile(std::string program, const std::vector<uint8_t> &elf,
+                     std::vector<sh2host::FunctionSymbol> functions);
     void Add(const sh2debug::Instruction &instruction);
     void AddIdle(sh2debug::Processor processor, int32_t cycles);
     // Writes FILE (and FILE.slave); false, with `error` set, if one cannot be
