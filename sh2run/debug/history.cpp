@@ -6,8 +6,21 @@
 namespace sh2run {
 namespace {
 
-// The bytes a snapshot keeps besides its pages.
-constexpr uint64_t kSnapshotOverhead = uint64_t{2} * 8192;
+// What the allocator adds to each allocation, generously (glibc: 8 to 16
+// bytes of header, rounding to 16).
+constexpr uint64_t kAllocationOverhead = 32;
+
+// A page a snapshot holds of its own: the page, and the control block that
+// shares it, in one allocation.
+constexpr uint64_t kPageCost = sizeof(std::array<uint8_t, sh2host::WrittenPages::kPageSize>) + 16 + kAllocationOverhead;
+
+// What a snapshot keeps besides its own pages: its record (the host's state
+// in it), a pointer to each page, and the library's state with the control
+// block that shares it.
+uint64_t SnapshotOverhead(size_t recordSize) {
+    return recordSize + sh2host::WrittenPages::kPages * sizeof(std::shared_ptr<int>) + kAllocationOverhead +
+           sh2debug::LibraryStateSize() + 16 + 2 * kAllocationOverhead;
+}
 
 }  // namespace
 
@@ -24,7 +37,8 @@ void History::Record(uint64_t time, const HostState &host, bool edit) {
     snapshot.library = std::make_shared<sh2debug::LibraryState>();
     sh2debug::SaveLibraryState(*snapshot.library);
     snapshot.host = host;
-    snapshot.bytes = kSnapshotOverhead;
+    snapshot.bytes = SnapshotOverhead(sizeof(Snapshot));
+    snapshot.pages.reserve(sh2host::WrittenPages::kPages);
     const Snapshot *previous = snapshots_.empty() ? nullptr : &snapshots_.back();
     // Pages unwritten since the previous snapshot are its own.
     const bool written = previous != nullptr && sh2host::writtenPages.tracked && base_ == previous->time;
@@ -42,7 +56,7 @@ void History::Record(uint64_t time, const HostState &host, bool edit) {
             auto page = std::make_shared<Page>();
             std::memcpy(page->data(), bytes, kPageSize);
             snapshot.pages.push_back(std::move(page));
-            snapshot.bytes += kPageSize;
+            snapshot.bytes += kPageCost;
         }
     }
     used_ += snapshot.bytes;
@@ -59,7 +73,7 @@ void History::DropOldest() {
     // next one's to account for now.
     uint64_t inherited = 0;
     for (size_t i = 0; i < next.pages.size(); ++i) {
-        if (next.pages[i] == oldest.pages[i]) inherited += kPageSize;
+        if (next.pages[i] == oldest.pages[i]) inherited += kPageCost;
     }
     next.bytes += inherited;
     used_ -= oldest.bytes - inherited;

@@ -277,6 +277,10 @@ struct LibraryState::Data {
 };
 
 LibraryState::LibraryState() : data(std::make_unique<Data>()) {}
+
+size_t LibraryStateSize() {
+    return sizeof(LibraryState) + sizeof(LibraryState::Data);
+}
 LibraryState::~LibraryState() = default;
 
 void SaveLibraryState(LibraryState &state) {

@@ -106,6 +106,9 @@ public:
     std::unique_ptr<Data> data;
 };
 
+// The memory one LibraryState takes, in bytes (its allocations included).
+size_t LibraryStateSize();
+
 // Copies the library's state into `state`, or puts it back. Restoring needs
 // the same processors (no InitSH2Plugin in between); nothing may run while
 // it happens.
