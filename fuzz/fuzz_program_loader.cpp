@@ -10,7 +10,8 @@
 // Checked: no access outside the input or the host memory (AddressSanitizer,
 // UndefinedBehaviorSanitizer); a refused file always says why; a loaded one
 // has an entry and its functions sorted by address, each found by the
-// profile's function map at its own start.
+// profile's function map at its own start; an ELF file's DWARF, whatever it
+// holds, gives the profile a source place for each function.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,6 +20,7 @@
 #include "fuzz_host.h"
 #include "host_machine/host_memory.h"
 #include "host_machine/program_image.h"
+#include "sh2run/debug/callgrind.h"
 #include "sh2run/debug/profile.h"
 
 namespace {
@@ -59,6 +61,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         Check(found != sh2run::FunctionMap::kNone, "a function's start belongs to no function");
         const sh2host::FunctionSymbol &holder = image.functions[found];
         Check(f.address - holder.address < holder.size, "a function's start found in a function not holding it");
+    }
+    // The profile's source lines from the same bytes, whatever their DWARF
+    // holds: damaged or cut short, a place is a file (or "???") and a line.
+    if (!raw) {
+        const sh2run::SourceLines lines(file);
+        for (size_t i = 0; i < image.functions.size() && i < 64; ++i) {
+            const uint32_t start = image.functions[i].address;
+            Check(!lines.At(start).file.empty(), "a source place without a file");
+            (void)lines.DefinitionFile(start);
+        }
+        (void)lines.At(image.entry);
     }
     return 0;
 }

@@ -181,6 +181,26 @@ for name in ("crc32", "trap_rte"):
 write("fuzz_program_loader", "raw", bytes([1]) + be32(0x06004000) + be16(0xE005) + be16(0xAFFE) + be16(NOP))
 
 
+def truncated_dwarf(elf):
+    """crc32.elf whose .debug_info says it runs 4 KiB past the end of the file:
+    the debugging information cut short, the section table still there."""
+    elf = bytearray(elf)
+    shoff = struct.unpack_from(">I", elf, 32)[0]
+    shentsize, shnum, shstrndx = struct.unpack_from(">HHH", elf, 46)
+    names = struct.unpack_from(">I", elf, shoff + shstrndx * shentsize + 16)[0]
+    for index in range(shnum):
+        header = shoff + index * shentsize
+        name = struct.unpack_from(">I", elf, header)[0]
+        if elf[names + name:names + name + 12] == b".debug_info\0":
+            offset = struct.unpack_from(">I", elf, header + 16)[0]
+            struct.pack_into(">I", elf, header + 20, len(elf) - offset + 4096)
+    return bytes(elf)
+
+
+with open(os.path.join(EXAMPLES, "crc32.elf"), "rb") as f:
+    write("fuzz_program_loader", "truncated_dwarf", bytes([0]) + be32(0) + truncated_dwarf(f.read()))
+
+
 def elf_segment(address, code, memsz):
     """A one-segment executable: header, program header, code."""
     header = (b"\x7fELF" + bytes([1, 2, 1]) + bytes(9) + be16(2) + be16(42) + be32(1) + be32(address)

@@ -6,9 +6,9 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <spawn.h>
-#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
