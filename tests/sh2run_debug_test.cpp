@@ -249,6 +249,22 @@ TEST_F(CrcPackets, PortWritesReachNoWatchpoint) {
     EXPECT_EQ(ContinueToTheEnd(), "W00");
 }
 
+// Among thousands of watchpoints that are never reached, an access finds
+// the one it reaches, at the first watched byte.
+TEST_F(CrcPackets, ThousandsOfWatchpointsFindTheOneAnAccessReaches) {
+    char packet[32];
+    for (uint32_t i = 0; i < 3000; ++i) {
+        std::snprintf(packet, sizeof packet, "Z2,%x,4", static_cast<unsigned>(0x06100000 + 8 * i));
+        ASSERT_EQ(Reply(packet), "OK");
+    }
+    EXPECT_EQ(Reply("Z2,6004156,1"), "OK");   // the third byte of the buffer's first word
+    EXPECT_EQ(Reply("Z2,6004000,100"), "OK");  // the program's code: never written
+    EXPECT_EQ(Reply("c"), "T05watch:6004156;thread:1;");
+    EXPECT_EQ(Reply("z2,6004156,1"), "OK");
+    EXPECT_EQ(Reply("Z2,6004150,20"), "OK");  // from before the buffer into it: the next byte written
+    EXPECT_EQ(Reply("c"), "T05watch:6004157;thread:1;");
+}
+
 // A step is one instruction, whatever it costs: a not-taken BT/S alone, and a
 // BF/S together with the BT/S in its slot.
 TEST_F(GdbPackets, AStepIsOneInstructionEvenWhenItCostsNothing) {

@@ -94,19 +94,57 @@ bool PollDue() {
 }
 
 // The watchpoint an access reaches, with the first watched byte it reaches.
-std::optional<StopEvent> WatchHit(const std::set<Watchpoint> &watchpoints, bool write, uint32_t location,
-                                  uint32_t size) {
-    for (const Watchpoint &watch : watchpoints) {
-        if (watch.kind == (write ? Watchpoint::Read : Watchpoint::Write)) continue;
-        const uint64_t start = ProgramLocation(watch.address);
-        const uint64_t first = std::max<uint64_t>(start, location);
-        if (first < start + watch.length && first < uint64_t{location} + size) {
-            return StopEvent{StopEvent::Watch, 1, 0, watch.kind,
-                             static_cast<uint32_t>(watch.address + (first - start))};
+// The watchpoints of a resume by where they start, so that an access finds
+// the ones it reaches without looking at the others: a run with thousands
+// of watchpoints that never fire costs about what a run with one does.
+class WatchIndex {
+public:
+    explicit WatchIndex(const std::set<Watchpoint> &watchpoints) {
+        for (const Watchpoint &watch : watchpoints) entries_.push_back({ProgramLocation(watch.address), 0, watch});
+        std::sort(entries_.begin(), entries_.end(),
+                  [](const Entry &a, const Entry &b) { return a.start < b.start; });
+        uint64_t furthest = 0;
+        for (Entry &entry : entries_) {
+            furthest = std::max(furthest, entry.start + entry.watch.length);
+            entry.furthestEnd = furthest;
         }
     }
-    return std::nullopt;
-}
+
+    // The watchpoint an access reaches, with the first watched byte it
+    // reaches: of several, the first in the watchpoints' own order.
+    std::optional<StopEvent> Hit(bool write, uint32_t location, uint32_t size) const {
+        const uint64_t end = uint64_t{location} + size;
+        // The entries that start before the access ends; of those, walking
+        // back, only while one of them may still reach it.
+        auto last = std::partition_point(entries_.begin(), entries_.end(),
+                                         [&](const Entry &entry) { return entry.start < end; });
+        const Entry *best = nullptr;
+        uint64_t bestFirst = 0;
+        for (auto entry = last; entry != entries_.begin();) {
+            --entry;
+            if (entry->furthestEnd <= location) break;
+            const Watchpoint &watch = entry->watch;
+            if (watch.kind == (write ? Watchpoint::Read : Watchpoint::Write)) continue;
+            const uint64_t first = std::max<uint64_t>(entry->start, location);
+            if (first >= entry->start + watch.length || first >= end) continue;
+            if (best == nullptr || watch < best->watch) {
+                best = &*entry;
+                bestFirst = first;
+            }
+        }
+        if (best == nullptr) return std::nullopt;
+        return StopEvent{StopEvent::Watch, 1, 0, best->watch.kind,
+                         static_cast<uint32_t>(best->watch.address + (bestFirst - best->start))};
+    }
+
+private:
+    struct Entry {
+        uint64_t start;        // where it starts, as accesses are told
+        uint64_t furthestEnd;  // the furthest end of it and every entry before it
+        Watchpoint watch;
+    };
+    std::vector<Entry> entries_;
+};
 
 // The first processor, of those that run, stopped on an undefined opcode,
 // when every one of them is: a resume would only idle.
@@ -258,7 +296,7 @@ public:
     // when a watchpoint sees it.
     void Accessed(bool write, uint32_t location, uint32_t size) override {
         if (mode_ == Mode::Run && stop_) return;
-        std::optional<StopEvent> hit = WatchHit(points_.watchpoints, write, location, size);
+        std::optional<StopEvent> hit = watchIndex_.Hit(write, location, size);
         if (!hit) return;
         hit->thread = ThreadOf(sh2debug::RoundProcessor());
         if (mode_ == Mode::Run) {
@@ -343,6 +381,7 @@ private:
     uint32_t scanned_ = 0;          // Scan: instructions so far
     bool interruptedScan_ = false;  // Scan: stopped by a Ctrl-C
     const std::vector<uint32_t> breakpoints_;
+    const WatchIndex watchIndex_{points_.watchpoints};
     void (*const hostHook_)(const sh2host::HostAccess &) = sh2host::hooks.onAccess;  // put back at the end
     const bool quietMessages_ = sh2host::quietMessages;
     uint32_t resumePc_[2] = {0, 0};
