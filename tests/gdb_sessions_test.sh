@@ -29,6 +29,9 @@
 #            change takes it up where it was made.
 #   when:    a position: monitor when prints the event count and each
 #            processor's counts, monitor goto takes the run back there.
+#   condition: a conditional breakpoint evaluated in the server: 100,000
+#            false hits forwards and 50,000 backwards never reach gdb (each
+#            would cost gdb a stop); both directions are timed in the log.
 #   select:  the thread gdb selected is the one a step for any thread
 #            steps: reverse-stepi of thread 2 right after a stop of thread 1
 #            (gdb first steps thread 1 off its breakpoint by name, then asks
@@ -274,6 +277,22 @@ GDB
   expect when '^master: [0-9]+ cycles, [0-9]+ instructions$'
   expect when '^slave: 0 cycles, 0 instructions$'
   expect when 'lies beyond where the run has been'
+  expect_status 137
+  ;;
+condition)
+  start_sh2run condition "$examples/primes.elf"
+  run_gdb condition "$examples/primes.elf" <<'GDB'
+break primes.c:21 if i == 100000
+python import time; t = time.time(); gdb.execute("continue"); print("forward, 100000 false hits: %.3f s" % (time.time() - t))
+print i
+condition 1 i == 50000
+python import time; t = time.time(); gdb.execute("reverse-continue"); print("backward, 49999 false hits: %.3f s" % (time.time() - t))
+print i
+kill
+GDB
+  expect condition '^\$1 = 100000$'
+  expect condition '^\$2 = 50000$'
+  grep -E '^(forward|backward),' "$work/condition.log"
   expect_status 137
   ;;
 select)

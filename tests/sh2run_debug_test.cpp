@@ -20,6 +20,7 @@
 #include <csignal>
 #include <map>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -34,6 +35,7 @@
 #include "sh2run/debug/history.h"
 #include "sh2run/debug/machine_target.h"
 #include "sh2run/debug/profile.h"
+#include "sh2run/gdb/agent_expression.h"
 #include "sh2run/gdb/gdb_server.h"
 #include "sh2run/machine.h"
 #include "test_host.h"
@@ -64,6 +66,85 @@ using namespace sh2host;
 using namespace sh2run;
 using namespace sh2test;
 using sh2gdb::GdbServer;
+
+// ---------------------------------------------------------------------------
+// gdb's agent expressions, as conditions of breakpoints.
+
+struct AgentCase {
+    const char *name;
+    std::vector<uint8_t> code;
+    std::optional<uint64_t> result;  // nullopt: the evaluation fails
+};
+std::ostream &operator<<(std::ostream &out, const AgentCase &c) {
+    return out << c.name;
+}
+
+class AgentExpression : public ::testing::TestWithParam<AgentCase> {};
+
+// Registers: r1 = 0x1234, none past 22. Memory: the byte at A is A's low
+// byte, 0x4000 and up cannot be read.
+TEST_P(AgentExpression, EvaluatesAsGdbDefinesTheBytecodes) {
+    sh2gdb::AgentContext context;
+    context.readRegister = [](int number) -> std::optional<uint64_t> {
+        if (number > 22) return std::nullopt;
+        return number == 1 ? 0x1234u : 0u;
+    };
+    context.readMemory = [](uint64_t address, int length, uint64_t &value) {
+        if (address + static_cast<uint64_t>(length) > 0x4000) return false;
+        value = 0;
+        for (int i = 0; i < length; ++i) value = value << 8 | ((address + static_cast<uint64_t>(i)) & 0xFF);
+        return true;
+    };
+    uint64_t result = 0;
+    const bool evaluated = sh2gdb::EvaluateAgentExpression(GetParam().code, context, result);
+    EXPECT_EQ(evaluated, GetParam().result.has_value());
+    if (evaluated && GetParam().result) {
+        EXPECT_EQ(result, *GetParam().result);
+    }
+}
+
+constexpr uint8_t kC8 = 0x22, kEnd = 0x27;
+INSTANTIATE_TEST_SUITE_P(
+    Conditions, AgentExpression,
+    ::testing::Values(
+        AgentCase{"add", {kC8, 5, kC8, 7, 0x02, kEnd}, 12},
+        AgentCase{"sub", {kC8, 5, kC8, 7, 0x03, kEnd}, ~uint64_t{1}},
+        AgentCase{"mul", {kC8, 6, kC8, 7, 0x04, kEnd}, 42},
+        AgentCase{"div signed", {kC8, 0xF8, 0x16, 8, kC8, 3, 0x05, kEnd}, static_cast<uint64_t>(-2)},
+        AgentCase{"div unsigned", {kC8, 7, kC8, 2, 0x06, kEnd}, 3},
+        AgentCase{"rem signed", {kC8, 0xF8, 0x16, 8, kC8, 3, 0x07, kEnd}, static_cast<uint64_t>(-2)},
+        AgentCase{"rem unsigned", {kC8, 7, kC8, 4, 0x08, kEnd}, 3},
+        AgentCase{"division by zero", {kC8, 7, kC8, 0, 0x06, kEnd}, std::nullopt},
+        AgentCase{"lsh", {kC8, 1, kC8, 4, 0x09, kEnd}, 16},
+        AgentCase{"rsh signed", {kC8, 0xF0, 0x16, 8, kC8, 2, 0x0a, kEnd}, static_cast<uint64_t>(-4)},
+        AgentCase{"rsh unsigned", {kC8, 0xF0, kC8, 2, 0x0b, kEnd}, 0x3C}, AgentCase{"log_not", {kC8, 0, 0x0e, kEnd}, 1},
+        AgentCase{"bit_and", {kC8, 0xC, kC8, 0xA, 0x0f, kEnd}, 8},
+        AgentCase{"bit_or", {kC8, 0xC, kC8, 0xA, 0x10, kEnd}, 0xE},
+        AgentCase{"bit_xor", {kC8, 0xC, kC8, 0xA, 0x11, kEnd}, 6},
+        AgentCase{"bit_not", {kC8, 0, 0x12, kEnd}, ~uint64_t{0}}, AgentCase{"equal", {kC8, 3, kC8, 3, 0x13, kEnd}, 1},
+        AgentCase{"less signed", {kC8, 0xFF, 0x16, 8, kC8, 0, 0x14, kEnd}, 1},
+        AgentCase{"less unsigned", {kC8, 0xFF, 0x16, 8, kC8, 0, 0x15, kEnd}, 0},
+        AgentCase{"zero_ext", {0x23, 0x01, 0xFF, 0x2a, 8, kEnd}, 0xFF},
+        AgentCase{"ref8, ref16, ref32",
+                  {kC8, 0x10, 0x17, kC8, 0x10, 0x18, 0x02, kC8, 0x10, 0x19, 0x02, kEnd},
+                  0x10 + 0x1011 + 0x10111213},
+        AgentCase{"ref64", {kC8, 0x20, 0x1a, kEnd}, 0x2021222324252627},
+        AgentCase{"a read that fails", {0x23, 0x40, 0x00, 0x17, kEnd}, std::nullopt},
+        AgentCase{"reg", {0x26, 0, 1, kEnd}, 0x1234}, AgentCase{"no such reg", {0x26, 0, 99, kEnd}, std::nullopt},
+        AgentCase{"const16, const32, const64",
+                  {0x23, 1, 2, 0x24, 1, 2, 3, 4, 0x02, 0x25, 0, 0, 0, 0, 0, 0, 0, 1, 0x02, kEnd},
+                  0x102 + 0x1020304 + 1},
+        AgentCase{"if_goto taken", {kC8, 1, 0x20, 0, 8, kC8, 1, kEnd, kC8, 2, kEnd}, 2},
+        AgentCase{"if_goto not taken", {kC8, 0, 0x20, 0, 8, kC8, 1, kEnd, kC8, 2, kEnd}, 1},
+        AgentCase{"goto past the end", {0x21, 0, 99, kEnd}, std::nullopt},
+        AgentCase{"dup, pop, swap", {kC8, 1, kC8, 2, 0x2b, 0x28, 0x29, 0x03, kEnd}, 1},
+        AgentCase{"pick", {kC8, 5, kC8, 6, 0x32, 1, kEnd}, 5},
+        AgentCase{"rot", {kC8, 1, kC8, 2, kC8, 3, 0x33, kEnd}, 2},
+        AgentCase{"an empty stack", {0x02, kEnd}, std::nullopt},
+        AgentCase{"a stack too deep", std::vector<uint8_t>(65 * 2, kC8), std::nullopt},
+        AgentCase{"no end", {kC8, 1}, std::nullopt}, AgentCase{"floating point", {0x01, kEnd}, std::nullopt},
+        AgentCase{"a loop that never ends", {0x21, 0, 0}, std::nullopt}),
+    [](const ::testing::TestParamInfo<AgentCase> &test) { return "case" + std::to_string(test.index); });
 
 // ---------------------------------------------------------------------------
 // The packet layer over the linked library's cores, with a program loaded and
@@ -257,7 +338,7 @@ TEST_F(CrcPackets, ThousandsOfWatchpointsFindTheOneAnAccessReaches) {
         std::snprintf(packet, sizeof packet, "Z2,%x,4", static_cast<unsigned>(0x06100000 + 8 * i));
         ASSERT_EQ(Reply(packet), "OK");
     }
-    EXPECT_EQ(Reply("Z2,6004156,1"), "OK");   // the third byte of the buffer's first word
+    EXPECT_EQ(Reply("Z2,6004156,1"), "OK");    // the third byte of the buffer's first word
     EXPECT_EQ(Reply("Z2,6004000,100"), "OK");  // the program's code: never written
     EXPECT_EQ(Reply("c"), "T05watch:6004156;thread:1;");
     EXPECT_EQ(Reply("z2,6004156,1"), "OK");
@@ -339,6 +420,34 @@ TEST_F(GdbPackets, AMomentRunAgainShowsItsBoxOnce) {
     }
     EXPECT_EQ(Reply("c"), "T04thread:1;");
     EXPECT_EQ(machine_.boxes.size(), 1u);
+}
+
+// A breakpoint's condition, sent as gdb's bytecode, is evaluated in the
+// server, forwards and backwards: only the hit where it holds stops.
+TEST_F(GdbPackets, ABreakpointConditionIsEvaluatedInTheServer) {
+    StartAssembled(R"(
+        mov     #0, r1
+loop:   add     #1, r1          ! 6004002
+        bra     loop
+        nop
+)");
+    EXPECT_NE(Reply("qSupported").find("ConditionalBreakpoints+"), std::string::npos);
+    EXPECT_EQ(Reply("Z0,6004002,2;X7,2600012205132"), "E01");  // the bytes fewer than said
+    EXPECT_EQ(Reply("Z0,6004002,2;Y1,27"), "E01");
+    EXPECT_EQ(Reply("Z0,6004002,2;X7,26000122051327"), "OK");  // r1 == 5
+    EXPECT_EQ(Reply("c"), "T05thread:1;");
+    EXPECT_EQ(Reply("p1"), "00000005");
+    EXPECT_EQ(Reply("Z0,6004002,2;X7,26000122091327"), "OK");  // r1 == 9, in place of r1 == 5
+    EXPECT_EQ(Reply("c"), "T05thread:1;");
+    EXPECT_EQ(Reply("p1"), "00000009");
+    EXPECT_EQ(Reply("Z0,6004002,2;X7,26000122031327;X7,26000122071327"), "OK");  // r1 == 3 or r1 == 7
+    EXPECT_EQ(Reply("bc"), "T05thread:1;");
+    EXPECT_EQ(Reply("p1"), "00000007");
+    EXPECT_EQ(Reply("bc"), "T05thread:1;");
+    EXPECT_EQ(Reply("p1"), "00000003");
+    EXPECT_EQ(Reply("Z0,6004002,2"), "OK");  // no condition: every hit
+    EXPECT_EQ(Reply("c"), "T05thread:1;");
+    EXPECT_EQ(Reply("p1"), "00000004");
 }
 
 // A Ctrl-C stops a reverse-continue over a long history as promptly as a

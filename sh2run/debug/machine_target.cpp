@@ -5,6 +5,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "sh2run/gdb/agent_expression.h"
+
 namespace sh2run {
 namespace {
 
@@ -101,8 +103,7 @@ class WatchIndex {
 public:
     explicit WatchIndex(const std::set<Watchpoint> &watchpoints) {
         for (const Watchpoint &watch : watchpoints) entries_.push_back({ProgramLocation(watch.address), 0, watch});
-        std::sort(entries_.begin(), entries_.end(),
-                  [](const Entry &a, const Entry &b) { return a.start < b.start; });
+        std::sort(entries_.begin(), entries_.end(), [](const Entry &a, const Entry &b) { return a.start < b.start; });
         uint64_t furthest = 0;
         for (Entry &entry : entries_) {
             furthest = std::max(furthest, entry.start + entry.watch.length);
@@ -225,7 +226,8 @@ public:
                 if (request_.kind != sh2gdb::ResumeRequest::Continue && processor == Stepping() &&
                     !UndefinedAt(processor, pc)) {
                     Note(StopEvent{StopEvent::Step, ThreadOf(processor), 0, Watchpoint::Write, 0});
-                } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0) {
+                } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0 &&
+                           ConditionHolds(processor, pc)) {
                     Note(StopEvent{StopEvent::Breakpoint, ThreadOf(processor), 0, Watchpoint::Write, 0});
                 }
                 // A Ctrl-C is looked for as often as in a forward run.
@@ -248,7 +250,9 @@ public:
         // A step that reaches an undefined opcode goes on into it, so that it
         // stops with SIGILL at once.
         if (Stepped(processor) && !UndefinedAt(processor, pc)) return Stop(StopEvent::Step, processor);
-        if (!resuming && points_.breakpoints.count(pc) != 0) return Stop(StopEvent::Breakpoint, processor);
+        if (!resuming && points_.breakpoints.count(pc) != 0 && ConditionHolds(processor, pc)) {
+            return Stop(StopEvent::Breakpoint, processor);
+        }
         if (PollDue() && interrupted_()) return Stop(StopEvent::Interrupted, processor);
         return true;
     }
@@ -340,6 +344,36 @@ private:
         if (until_ == 0 || now < until_) return false;
         reachedEdit_ = true;
         return true;
+    }
+    // Whether a breakpoint at `pc` stops `processor`: it has no condition,
+    // or one of its conditions holds (or cannot be evaluated, which gdb then
+    // looks at itself).
+    bool ConditionHolds(Processor processor, uint32_t pc) const {
+        const auto found = points_.conditions.find(pc);
+        if (found == points_.conditions.end()) return true;
+        const sh2debug::Registers registers = sh2debug::ReadRegisters(processor);
+        sh2gdb::AgentContext context;
+        context.readRegister = [&](int number) -> std::optional<uint64_t> {
+            const uint32_t others[] = {registers.PC,   registers.PR,   registers.GBR, registers.VBR,
+                                       registers.MACH, registers.MACL, registers.SR};
+            if (number >= 0 && number < 16) return registers.R[number];
+            if (number >= 16 && number < sh2gdb::kRegisterCount) return others[number - 16];
+            return std::nullopt;
+        };
+        context.readMemory = [&](uint64_t address, int length, uint64_t &value) {
+            if (address > UINT32_MAX) return false;
+            uint8_t bytes[8];
+            const DebuggerAccess debugger;
+            sh2debug::ReadMemory(processor, static_cast<uint32_t>(address), bytes, static_cast<uint32_t>(length));
+            value = 0;
+            for (int i = 0; i < length; ++i) value = value << 8 | bytes[i];
+            return true;
+        };
+        for (const std::vector<uint8_t> &condition : found->second) {
+            uint64_t result = 0;
+            if (!sh2gdb::EvaluateAgentExpression(condition, context, result) || result != 0) return true;
+        }
+        return false;
     }
     static bool UndefinedAt(Processor processor, uint32_t pc) {
         return !sh2debug::DescribeInstruction(sh2debug::FetchOpcode(processor, pc)).defined;

@@ -403,7 +403,7 @@ std::string GdbServer::HandleQuery(std::string_view payload) {
     if (StartsWith(payload, "qSupported")) {
         std::string out = "PacketSize=";
         out += Hex(kMaxPacketPayload);
-        out += ";qXfer:features:read+;vContSupported+;ReverseStep+;ReverseContinue+";
+        out += ";qXfer:features:read+;vContSupported+;ReverseStep+;ReverseContinue+;ConditionalBreakpoints+";
         return out;
     }
     if (StartsWith(payload, "qXfer:features:read:")) {
@@ -546,10 +546,33 @@ std::string GdbServer::Breakpoint(std::string_view payload) {
     uint32_t address = 0;
     uint64_t kind = 0;
     if (!ParsePoint(payload, address, kind)) return kError;
-    if (payload[0] == 'Z') {
-        points_.breakpoints.insert(address);
-    } else {
+    if (payload[0] == 'z') {
         points_.breakpoints.erase(address);
+        points_.conditions.erase(address);
+        return "OK";
+    }
+    // ;X<length>,<bytecode> once per condition (gdb sends them all again
+    // whenever one changes); ;cmds... (dprintf's commands) are not taken.
+    std::vector<std::vector<uint8_t>> conditions;
+    for (size_t at = payload.find(';'); at != std::string_view::npos;) {
+        const size_t next = payload.find(';', at + 1);
+        const std::string_view part = payload.substr(at + 1, next == std::string_view::npos ? next : next - at - 1);
+        at = next;
+        if (part.empty() || part[0] != 'X') return kError;
+        const size_t comma = part.find(',');
+        uint64_t length = 0;
+        std::vector<uint8_t> code;
+        if (comma == std::string_view::npos || !ParseHex(part.substr(1, comma - 1), length) ||
+            !ParseHexBytes(part.substr(comma + 1), code) || code.size() != length || length == 0) {
+            return kError;
+        }
+        conditions.push_back(std::move(code));
+    }
+    points_.breakpoints.insert(address);
+    if (conditions.empty()) {
+        points_.conditions.erase(address);
+    } else {
+        points_.conditions[address] = std::move(conditions);
     }
     return "OK";
 }

@@ -15,11 +15,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 namespace sh2gdb {
 
@@ -54,6 +56,9 @@ struct Watchpoint {
 struct StopPoints {
     std::set<uint32_t> breakpoints;
     std::set<Watchpoint> watchpoints;
+    // The conditions gdb sent with a breakpoint (agent expressions): it
+    // stops there only when one of them holds. None: it always stops.
+    std::map<uint32_t, std::vector<std::vector<uint8_t>>> conditions;
 };
 
 struct StopEvent {
