@@ -13,8 +13,6 @@
 
 #include <sys/mman.h>
 #include <unistd.h>
-
-#include <cstdlib>
 #endif
 
 namespace sh2run {
@@ -72,18 +70,17 @@ std::string SourceLines::DefinitionFile(uint32_t address) const {
     if (reader_->module == nullptr) return {};
     Dwarf_Addr bias = 0;
     Dwarf_Die *unit = dwfl_module_addrdie(reader_->module, address, &bias);
-    if (unit == nullptr) return {};
-    Dwarf_Die *scopes = nullptr;
-    const int count = dwarf_getscopes(unit, address - bias, &scopes);
-    std::string file;
-    // Innermost first: the last subprogram is the function itself, not one
-    // inlined into it.
-    for (int i = 0; i < count; ++i) {
-        if (dwarf_tag(&scopes[i]) != DW_TAG_subprogram) continue;
-        if (const char *declared = dwarf_decl_file(&scopes[i])) file = declared;
-    }
-    std::free(scopes);
-    return file;
+    Dwarf_Die child;
+    if (unit == nullptr || dwarf_child(unit, &child) != 0) return {};
+    // The unit's functions are its children (dwarf_getscopes, which would
+    // find them too, leaks on damaged DWARF).
+    do {
+        if (dwarf_tag(&child) == DW_TAG_subprogram && dwarf_haspc(&child, address - bias) == 1) {
+            const char *declared = dwarf_decl_file(&child);
+            return declared != nullptr ? declared : std::string();
+        }
+    } while (dwarf_siblingof(&child, &child) == 0);
+    return {};
 }
 #else
 struct SourceLines::Reader {};

@@ -149,9 +149,8 @@ private:
                 });
             case kLsh: return Binary(plain([](uint64_t a, uint64_t b) { return b >= 64 ? 0 : a << b; }));
             case kRshSigned:
-                return Binary(plain([](uint64_t a, uint64_t b) {
-                    return static_cast<uint64_t>(Signed(a) >> (b >= 64 ? 63 : b));
-                }));
+                return Binary(plain(
+                    [](uint64_t a, uint64_t b) { return static_cast<uint64_t>(Signed(a) >> (b >= 64 ? 63 : b)); }));
             case kRshUnsigned: return Binary(plain([](uint64_t a, uint64_t b) { return b >= 64 ? 0 : a >> b; }));
             case kLogNot: return Pop(value) && Push(value == 0 ? 1 : 0);
             case kBitAnd: return Binary(plain([](uint64_t a, uint64_t b) { return a & b; }));
