@@ -169,6 +169,29 @@ TEST_F(Ports, TheSlavesLinesArePrintedWholeWithTheirPrefix) {
     EXPECT_EQ(ports.exitStatus, 3u);
 }
 
+// Every page of the three blocks has its own mark: the first and the last
+// byte of each block, and a write across a page boundary marks both pages.
+TEST(WrittenPagesTest, EachPageOfEachBlockIsMarkedAlone) {
+    WrittenPages pages;
+    for (int block = 0; block < 3; ++block) {
+        for (const uint32_t offset : {0u, kBlockSizes[block] - 1}) {
+            const uint32_t address = kBlockBases[block] + offset;
+            pages.Clear();
+            pages.Mark(address);
+            size_t marked = 0;
+            for (size_t page = 0; page < WrittenPages::kPages; ++page) marked += pages.Written(page) ? 1u : 0u;
+            EXPECT_EQ(marked, 1u) << std::hex << address;
+            EXPECT_TRUE(pages.Written(WrittenPages::PageOf(address))) << std::hex << address;
+        }
+    }
+    EXPECT_EQ(WrittenPages::PageOf(kBlockBases[2] + kBlockSizes[2] - 1), WrittenPages::kPages - 1);
+    pages.Clear();
+    pages.Mark(0x06000FFE);
+    pages.Mark(0x06000FFE + 3);
+    EXPECT_TRUE(pages.Written(WrittenPages::PageOf(0x06000FFE)));
+    EXPECT_TRUE(pages.Written(WrittenPages::PageOf(0x06001000)));
+}
+
 // A stretch of the run done again (a debugger going back) prints nothing
 // twice, the slave's lines included: the line so far is part of the state it
 // puts back.
