@@ -270,14 +270,15 @@ template <bool kObserved>
 void SH2_FASTCALL HostWriteLong(uint32_t address, uint32_t value) {
     Observe<kObserved>(HostAccess::Write, 4, address, value);
     if (IsPortWrite(address, 4)) {
+        if (ports.exited) return;  // once the program has exited, no port takes anything
         if (address != kExitPort) {
-            if (!ports.exited) RequestFromPort(address, value);
-        } else if (!ports.exited) {
-            EndSlaveLine();
-            ports.exited = true;
-            ports.exitStatus = value;
-            if (ports.onExit != nullptr) ports.onExit();
+            RequestFromPort(address, value);
+            return;
         }
+        EndSlaveLine();
+        ports.exited = true;
+        ports.exitStatus = value;
+        if (ports.onExit != nullptr) ports.onExit();
         return;
     }
     if (Stores<kObserved>(address, 4)) WriteLongAt(address, value);

@@ -145,8 +145,6 @@ RoundOutcome RunObservedRound(sh2debug::Observer &observer, int32_t budget) {
     return {complete, sh2debug::RoundMasterCycles(), true};
 }
 
-ExitWatch::ExitWatch() : counted_(sh2debug::EventCount()) {}
-
 bool ExitWatch::BeforeInstruction(sh2debug::Processor, uint32_t) {
     return Running();
 }
@@ -155,16 +153,20 @@ bool ExitWatch::BeforeService(sh2debug::Processor) {
 }
 
 bool ExitWatch::AfterService(sh2debug::Processor processor, int32_t cycles, int32_t) {
+    counter_.CountSlice(processor, cycles);
+    return Running();
+}
+
+void SliceCounter::CountSlice(sh2debug::Processor processor, int32_t cycles) {
     ProcessorTally &tally = tally_[sh2debug::IndexOf(processor)];
     ++tally.slices;
     if (cycles > 0) tally.cycles += static_cast<uint64_t>(cycles);
     const uint64_t now = sh2debug::EventCount();
     tally.instructions += now - counted_ - 1;  // the servicing is one event
     counted_ = now;
-    return Running();
 }
 
-void ExitWatch::Tally(ProcessorTally (&tally)[2]) const {
+void SliceCounter::Read(ProcessorTally (&tally)[2]) const {
     tally[0] = tally_[0];
     tally[1] = tally_[1];
     if (!sh2debug::RoundUnderWay()) return;

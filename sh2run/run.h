@@ -78,6 +78,22 @@ struct ProcessorTally {
     uint64_t instructions = 0;
 };
 
+// Each processor's slices, cycles and instructions, counted at the end of
+// each slice (an observer's AfterService) from the debugging interface's
+// event count, which goes up by one for each instruction and each
+// servicing.
+class SliceCounter {
+public:
+    SliceCounter() : counted_(sh2debug::EventCount()) {}
+    void CountSlice(sh2debug::Processor processor, int32_t cycles);
+    // The tally so far, the slice under way counted in as far as it went.
+    void Read(ProcessorTally (&tally)[2]) const;
+
+private:
+    ProcessorTally tally_[2];
+    uint64_t counted_;  // the event count at the end of the last slice
+};
+
 struct RunResult {
     enum class End { Exited, CycleLimit, Killed } end = End::CycleLimit;
     uint64_t rounds = 0;
@@ -112,18 +128,15 @@ bool ContinueObservedRound(sh2debug::Observer &observer);
 // slices, and by AskSoon (the exit port).
 class ExitWatch : public sh2debug::Observer {
 public:
-    ExitWatch();
     Interests Wants() const override { return {false, nullptr, 0, false}; }
     bool BeforeInstruction(sh2debug::Processor, uint32_t) override;
     void AfterInstruction(const sh2debug::Instruction &) override {}
     bool BeforeService(sh2debug::Processor) override;
     bool AfterService(sh2debug::Processor processor, int32_t cycles, int32_t idleCycles) override;
-    // The tally so far, the slice under way counted in as far as it went.
-    void Tally(ProcessorTally (&tally)[2]) const;
+    void Tally(ProcessorTally (&tally)[2]) const { counter_.Read(tally); }
 
 private:
-    ProcessorTally tally_[2];
-    uint64_t counted_;  // the event count at the end of the last slice
+    SliceCounter counter_;
 };
 
 // The plain run: the plug-in, rounds of --slice cycles.

@@ -203,12 +203,6 @@ private:
 
 }  // namespace
 
-std::string CallgrindProfile::FileOf(size_t function, const std::string &fallback) const {
-    if (function >= functions_.size()) return fallback;
-    const std::string defined = lines_.DefinitionFile(functions_[function].address);
-    return defined.empty() ? fallback : defined;
-}
-
 bool CallgrindProfile::WriteOne(const std::string &path, const Processor &processor, std::string &error) const {
     FILE *out = std::fopen(path.c_str(), "w");
     if (out == nullptr) {
@@ -224,8 +218,15 @@ bool CallgrindProfile::WriteOne(const std::string &path, const Processor &proces
     std::fprintf(out, "# callgrind format\nversion: 1\ncreator: sh2run\ncmd: %s\npositions: line\n",
                  PrintableName(program_).c_str());
     std::fprintf(out, "events: Cycles Instructions\n");
-    // Each function's places in the order of their files and lines.
-    std::vector<std::pair<Position, Cost>> entries(processor.self.begin(), processor.self.end());
+    // A function's file is the one that defines it (looked up once each),
+    // or else the file of its first place.
+    std::map<size_t, std::string> definedIn;
+    auto fileOf = [&](size_t function, const std::string &fallback) {
+        if (function >= functions_.size()) return fallback;
+        const auto [known, added] = definedIn.try_emplace(function);
+        if (added) known->second = lines_.DefinitionFile(functions_[function].address);
+        return known->second.empty() ? fallback : known->second;
+    };
     // The calls still waiting at the end are closed there.
     std::map<std::pair<Position, Position>, Call> calls = processor.calls;
     for (const Frame &frame : processor.stack) {
@@ -234,38 +235,36 @@ bool CallgrindProfile::WriteOne(const std::string &path, const Processor &proces
         call.inclusive.cycles += processor.total.cycles - frame.start.cycles;
         call.inclusive.instructions += processor.total.instructions - frame.start.instructions;
     }
-    // A call from a place that spent nothing of its own still needs its
-    // place in the file.
-    for (const auto &[edge, call] : calls) entries.emplace_back(edge.first, Cost{});
+    // Each function's places in the order of their files and lines; a place
+    // that only makes calls has a line of its own too.
+    std::map<Position, Cost> own = processor.self;
+    for (const auto &[edge, call] : calls) own.try_emplace(edge.first);
+    std::vector<std::pair<Position, Cost>> entries(own.begin(), own.end());
     std::stable_sort(entries.begin(), entries.end(), [&](const auto &a, const auto &b) {
         const SourceLines::Place &x = places_[a.first.place], &y = places_[b.first.place];
         return std::tie(a.first.function, x.file, x.line) < std::tie(b.first.function, y.file, y.line);
     });
     size_t function = SIZE_MAX;
     std::string file;
-    const Position *previous = nullptr;
     for (const auto &[position, cost] : entries) {
-        if (previous != nullptr && !(*previous < position) && !(position < *previous)) continue;  // written
-        previous = &position;
         const SourceLines::Place &place = places_[position.place];
-        const Cost own = processor.self.count(position) != 0 ? processor.self.at(position) : Cost{};
         if (position.function != function) {
             function = position.function;
-            file = FileOf(function, place.file);
+            file = fileOf(function, place.file);
             std::fprintf(out, "\nfl=%s\nfn=%s\n", files(file).c_str(), names(functionName(function)).c_str());
         }
         if (place.file != file) {
             file = place.file;
             std::fprintf(out, "fi=%s\n", files(file).c_str());
         }
-        std::fprintf(out, "%d %" PRIu64 " %" PRIu64 "\n", place.line, own.cycles, own.instructions);
+        std::fprintf(out, "%d %" PRIu64 " %" PRIu64 "\n", place.line, cost.cycles, cost.instructions);
         // The calls made from this place, with their inclusive costs.
         for (auto call = calls.lower_bound({position, Position{0, 0}});
              call != calls.end() && !(position < call->first.first); ++call) {
             const Position &callee = call->first.second;
             const SourceLines::Place &target = places_[callee.place];
             std::fprintf(out, "cfi=%s\ncfn=%s\ncalls=%" PRIu64 " %d\n%d %" PRIu64 " %" PRIu64 "\n",
-                         files(FileOf(callee.function, target.file)).c_str(),
+                         files(fileOf(callee.function, target.file)).c_str(),
                          names(functionName(callee.function)).c_str(), call->second.count, target.line, place.line,
                          call->second.inclusive.cycles, call->second.inclusive.instructions);
         }

@@ -117,8 +117,6 @@ private:
     Position PositionOf(uint32_t address);
     void Spend(Processor &processor, const Position &position, int32_t cycles);
     bool WriteOne(const std::string &path, const Processor &processor, std::string &error) const;
-    // The file of a function (an index as in Position) for fl= and cfi=.
-    std::string FileOf(size_t function, const std::string &fallback) const;
 
     std::string program_;
     std::vector<sh2host::FunctionSymbol> functions_;

@@ -20,6 +20,7 @@
 
 #include "debug/sh2_debug.h"
 #include "host_machine/host_memory.h"
+#include "sh2run/run.h"
 
 namespace sh2run {
 
@@ -29,11 +30,8 @@ struct HostState {
     sh2host::PortState ports;
     uint64_t rounds = 0;
     uint64_t cycles = 0;
-    // Each processor's cycles and instructions in the slices ended so far,
-    // and the event count at the end of the last one.
-    uint64_t processorCycles[2] = {0, 0};
-    uint64_t processorInstructions[2] = {0, 0};
-    uint64_t tallied = 0;
+    // Each processor's slices, cycles and instructions so far.
+    SliceCounter slices;
 };
 
 class History {

@@ -278,7 +278,7 @@ public:
     }
 
     bool AfterService(Processor processor, int32_t cycles, int32_t) override {
-        target_.CountSlice(processor, cycles);
+        target_.slices_.CountSlice(processor, cycles);
         const uint64_t now = sh2debug::EventCount();
         switch (mode_) {
             case Mode::Seek: return now != until_;
@@ -351,20 +351,17 @@ private:
     bool ConditionHolds(Processor processor, uint32_t pc) const {
         const auto found = points_.conditions.find(pc);
         if (found == points_.conditions.end()) return true;
-        const sh2debug::Registers registers = sh2debug::ReadRegisters(processor);
+        // gdb's view: its register numbers, memory as the processor sees it.
+        const int thread = ThreadOf(processor);
         sh2gdb::AgentContext context;
         context.readRegister = [&](int number) -> std::optional<uint64_t> {
-            const uint32_t others[] = {registers.PC,   registers.PR,   registers.GBR, registers.VBR,
-                                       registers.MACH, registers.MACL, registers.SR};
-            if (number >= 0 && number < 16) return registers.R[number];
-            if (number >= 16 && number < sh2gdb::kRegisterCount) return others[number - 16];
-            return std::nullopt;
+            if (number < 0 || number >= sh2gdb::kRegisterCount) return std::nullopt;
+            return target_.ReadRegister(thread, number);
         };
         context.readMemory = [&](uint64_t address, int length, uint64_t &value) {
             if (address > UINT32_MAX) return false;
             uint8_t bytes[8];
-            const DebuggerAccess debugger;
-            sh2debug::ReadMemory(processor, static_cast<uint32_t>(address), bytes, static_cast<uint32_t>(length));
+            target_.ReadMemory(thread, static_cast<uint32_t>(address), bytes, static_cast<uint32_t>(length));
             value = 0;
             for (int i = 0; i < length; ++i) value = value << 8 | bytes[i];
             return true;
@@ -491,31 +488,7 @@ std::optional<uint32_t> MachineTarget::ExitStatus() const {
 }
 
 HostState MachineTarget::Host() const {
-    return HostState{ports,
-                     schedule_.rounds(),
-                     schedule_.cycles(),
-                     {processorCycles_[0], processorCycles_[1]},
-                     {processorInstructions_[0], processorInstructions_[1]},
-                     tallied_};
-}
-
-void MachineTarget::CountSlice(Processor processor, int32_t cycles) {
-    const int index = sh2debug::IndexOf(processor);
-    if (cycles > 0) processorCycles_[index] += static_cast<uint64_t>(cycles);
-    const uint64_t now = sh2debug::EventCount();
-    processorInstructions_[index] += now - tallied_ - 1;  // the servicing is one event
-    tallied_ = now;
-}
-
-void MachineTarget::Tally(uint64_t (&cycles)[2], uint64_t (&instructions)[2]) const {
-    for (int i = 0; i < 2; ++i) {
-        cycles[i] = processorCycles_[i];
-        instructions[i] = processorInstructions_[i];
-    }
-    if (!sh2debug::RoundUnderWay()) return;
-    const int index = sh2debug::IndexOf(sh2debug::RoundProcessor());
-    cycles[index] += static_cast<uint64_t>(std::max(sh2debug::RoundSliceCycles(), 0));
-    instructions[index] += sh2debug::EventCount() - tallied_;
+    return HostState{ports, schedule_.rounds(), schedule_.cycles(), slices_};
 }
 
 std::optional<std::string> MachineTarget::Monitor(std::string_view command) {
@@ -529,13 +502,14 @@ std::optional<std::string> MachineTarget::Monitor(std::string_view command) {
             "monitor help        this text\n");
     }
     if (command == "when") {
-        uint64_t cycles[2], instructions[2];
-        Tally(cycles, instructions);
+        ProcessorTally tally[2];
+        slices_.Read(tally);
         char text[256];
         std::snprintf(text, sizeof text,
                       "event %" PRIu64 "\nmaster: %" PRIu64 " cycles, %" PRIu64 " instructions\nslave: %" PRIu64
                       " cycles, %" PRIu64 " instructions\n",
-                      sh2debug::EventCount(), cycles[0], instructions[0], cycles[1], instructions[1]);
+                      sh2debug::EventCount(), tally[0].cycles, tally[0].instructions, tally[1].cycles,
+                      tally[1].instructions);
         return std::string(text);
     }
     if (command.substr(0, 5) == "goto ") {
@@ -597,11 +571,7 @@ void MachineTarget::SeekTo(uint64_t time) {
     ports.consolePrinted = printed;
     ports.consoleError = consoleError;
     schedule_.Rewind(host.rounds, host.cycles);
-    for (int i = 0; i < 2; ++i) {
-        processorCycles_[i] = host.processorCycles[i];
-        processorInstructions_[i] = host.processorInstructions[i];
-    }
-    tallied_ = host.tallied;
+    slices_ = host.slices;
     if (restored == time) return;
     const sh2gdb::StopPoints none;
     const std::function<bool()> never = [] { return false; };

@@ -86,19 +86,12 @@ private:
     // gdb changed the machine: what follows now is a new history.
     void Changed();
     HostState Host() const;
-    // A slice of `processor` has ended with `cycles`: into the tally.
-    void CountSlice(sh2debug::Processor processor, int32_t cycles);
-    // Each processor's cycles and instructions so far, the slice under way
-    // counted in as far as it went.
-    void Tally(uint64_t (&cycles)[2], uint64_t (&instructions)[2]) const;
 
     const Options &options_;
     sh2host::HostMemory &memory_;
     RoundSchedule schedule_;
     History history_;
-    uint64_t processorCycles_[2] = {0, 0};
-    uint64_t processorInstructions_[2] = {0, 0};
-    uint64_t tallied_ = 0;     // the event count at the end of the last slice
+    SliceCounter slices_;      // kept with the history, as HostState::slices
     uint64_t furthest_ = 0;    // the latest event count a resume has reached
     bool exitPassed_ = false;  // gdb went on forward from the exit's stop
 };

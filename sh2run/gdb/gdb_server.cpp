@@ -215,17 +215,7 @@ std::string GdbServer::StopReply(const StopEvent &event) {
         case StopEvent::HistoryStart:
             std::snprintf(text, sizeof text, "T%02xreplaylog:begin;thread:%x;", kSignalTrap, event.thread);
             return text;
-        case StopEvent::ExitReached: {
-            // gdb prints an O packet's text; the stop itself is a plain trap.
-            char note[96];
-            std::snprintf(note, sizeof note,
-                          "the program wrote %u to the exit port: continue to end the run, or go back\n",
-                          static_cast<unsigned>(event.exitStatus));
-            std::string out = "O";
-            for (const char *c = note; *c != '\0'; ++c) AppendHexByte(out, static_cast<uint8_t>(*c));
-            Send(out);
-            break;
-        }
+        case StopEvent::ExitReached:  // a plain trap; Resume has told gdb's console why
         case StopEvent::Breakpoint:
         case StopEvent::Step: break;
     }
@@ -258,6 +248,13 @@ std::string GdbServer::Resume(ResumeRequest request, const InterruptCheck &inter
     if (!ValidThread(request.thread)) request.thread = ResumeThread();
     lastStop_ = target_.Resume(
         request, points_, interrupted ? interrupted : [] { return false; });
+    if (lastStop_.kind == StopEvent::ExitReached) {
+        // gdb prints an O packet's text on its console, before the stop.
+        std::string note = "O";
+        note += HexText("the program wrote " + std::to_string(lastStop_.exitStatus) +
+                        " to the exit port: continue to end the run, or go back\n");
+        Send(note);
+    }
     // Like gdbserver, the thread a stop reply names becomes the one register
     // and memory packets address: gdb assumes so and sends no Hg after it.
     if (lastStop_.kind != StopEvent::Exited) {
@@ -430,10 +427,7 @@ std::string GdbServer::HandleQuery(std::string_view payload) {
         const std::string_view text(reinterpret_cast<const char *>(command.data()), command.size());
         std::optional<std::string> output = target_.Monitor(text);
         if (!output) output = "unknown monitor command \"" + std::string(text) + "\" (monitor help lists them)\n";
-        if (output->empty()) return "OK";
-        std::string hex;
-        for (const char c : *output) AppendHexByte(hex, static_cast<uint8_t>(c));
-        return hex;
+        return output->empty() ? "OK" : HexText(*output);
     }
     if (payload == "qAttached") return "1";
     if (payload == "qC") {
