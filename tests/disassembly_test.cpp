@@ -104,4 +104,20 @@ TEST(InstructionList, MalformedBitPatternsAreRefused) {
     }
 }
 
+// The compile-time check that no two rows share an opcode refuses a table
+// with such a pair: MOV.L @(disp,Rm),Rn beside a row that takes one of its
+// displacements, or a row given twice; rows apart in one fixed bit pass.
+TEST(InstructionList, RowsThatShareAnOpcodeAreRefused) {
+    const auto row = [](const char *bits) {
+        return sh2::OpcodePattern{sh2::PatternMask(bits), sh2::PatternMatch(bits), {}, {}, bits, "", "", 1, 1, {}};
+    };
+    const std::array apart = {row("0110nnnnmmmm0011"), row("0110nnnnmmmm0111")};
+    const std::array overlapping = {row("0101nnnnmmmmdddd"), row("0101nnnnmmmm0000")};
+    const std::array twice = {row("0000000000001001"), row("0000000000001001")};
+    EXPECT_TRUE(sh2::NoTwoRowsShareAnOpcode(apart));
+    EXPECT_FALSE(sh2::NoTwoRowsShareAnOpcode(overlapping));
+    EXPECT_FALSE(sh2::NoTwoRowsShareAnOpcode(twice));
+    EXPECT_TRUE(sh2::NoTwoRowsShareAnOpcode(sh2::DecodePatternTable));
+}
+
 }  // namespace

@@ -134,8 +134,9 @@ public:
             }
         }
         if (best == nullptr) return std::nullopt;
-        return StopEvent{StopEvent::Watch, 1, 0, best->watch.kind,
-                         static_cast<uint32_t>(best->watch.address + (bestFirst - best->start))};
+        return StopEvent{.kind = StopEvent::Watch,
+                         .watchKind = best->watch.kind,
+                         .watchAddress = static_cast<uint32_t>(best->watch.address + (bestFirst - best->start))};
     }
 
 private:
@@ -185,7 +186,7 @@ public:
           points_(points),
           interrupted_(interrupted),
           until_(until),
-          breakpoints_(points.breakpoints.begin(), points.breakpoints.end()) {
+          breakpoints_(std::vector<uint32_t>(points.breakpoints.begin(), points.breakpoints.end())) {
         for (const Processor processor : sh2debug::kProcessors) {
             if (!sh2debug::Exists(processor)) continue;
             resumePc_[sh2debug::IndexOf(processor)] = sh2debug::ReadRegisters(processor).PC;
@@ -225,10 +226,10 @@ public:
                 // its stop belongs to the instruction before it.
                 if (request_.kind != sh2gdb::ResumeRequest::Continue && processor == Stepping() &&
                     !UndefinedAt(processor, pc)) {
-                    Note(StopEvent{StopEvent::Step, ThreadOf(processor), 0, Watchpoint::Write, 0});
+                    Note(StopEvent{.kind = StopEvent::Step, .thread = ThreadOf(processor)});
                 } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0 &&
                            ConditionHolds(processor, pc)) {
-                    Note(StopEvent{StopEvent::Breakpoint, ThreadOf(processor), 0, Watchpoint::Write, 0});
+                    Note(StopEvent{.kind = StopEvent::Breakpoint, .thread = ThreadOf(processor)});
                 }
                 // A Ctrl-C is looked for as often as in a forward run.
                 if (++scanned_ % kPollWork == 0 && PollDue() && interrupted_()) {
@@ -382,13 +383,14 @@ private:
     bool Stepped(Processor processor) const { return stepped_ && Stepping() == processor; }
     // Records the stop; false, for the round to stop.
     bool Stop(StopEvent::Kind kind, Processor processor) {
-        stop_ = StopEvent{kind, ThreadOf(processor), 0, Watchpoint::Write, 0};
+        stop_ = StopEvent{.kind = kind, .thread = ThreadOf(processor)};
         return false;
     }
     bool Exited() {
         if (!ports.exited) return false;
         if (!stop_) {
-            stop_ = StopEvent{StopEvent::ExitReached, ThreadOf(current_), ports.exitStatus, Watchpoint::Write, 0};
+            stop_ =
+                StopEvent{.kind = StopEvent::ExitReached, .thread = ThreadOf(current_), .exitStatus = ports.exitStatus};
         }
         return true;
     }
@@ -411,7 +413,7 @@ private:
     bool reachedEdit_ = false;
     uint32_t scanned_ = 0;          // Scan: instructions so far
     bool interruptedScan_ = false;  // Scan: stopped by a Ctrl-C
-    const std::vector<uint32_t> breakpoints_;
+    const sh2debug::BreakpointFilter breakpoints_;
     const WatchIndex watchIndex_{points_.watchpoints};
     void (*const hostHook_)(const sh2host::HostAccess &) = sh2host::hooks.onAccess;  // put back at the end
     const bool quietMessages_ = sh2host::quietMessages;
@@ -585,7 +587,7 @@ sh2gdb::StopEvent MachineTarget::Resume(const sh2gdb::ResumeRequest &request, co
     // The run stopped at its exit keeps its past; going on forward ends it.
     if (ports.exited && !request.reverse) {
         exitPassed_ = true;
-        return StopEvent{StopEvent::Exited, request.thread, ports.exitStatus, Watchpoint::Write, 0};
+        return StopEvent{.kind = StopEvent::Exited, .thread = request.thread, .exitStatus = ports.exitStatus};
     }
     const StopEvent stop =
         request.reverse ? Backward(request, points, interrupted) : Forward(request, points, interrupted);
@@ -598,11 +600,11 @@ StopEvent MachineTarget::Forward(const sh2gdb::ResumeRequest &request, const sh2
                                  const std::function<bool()> &interrupted) {
     const Processor processor = ProcessorOfThread(request.thread);
     if (request.kind != sh2gdb::ResumeRequest::Continue && sh2debug::StoppedOnUndefinedOpcode(processor)) {
-        return StopEvent{StopEvent::IllegalInstruction, request.thread, 0, Watchpoint::Write, 0};
+        return StopEvent{.kind = StopEvent::IllegalInstruction, .thread = request.thread};
     }
     if (const std::optional<Processor> stopped = AllStopped();
         stopped && request.kind == sh2gdb::ResumeRequest::Continue) {
-        return StopEvent{StopEvent::IllegalInstruction, ThreadOf(*stopped), 0, Watchpoint::Write, 0};
+        return StopEvent{.kind = StopEvent::IllegalInstruction, .thread = ThreadOf(*stopped)};
     }
     // Where the debugger changed the past, the run takes up the changed
     // state when it comes to that moment again.
@@ -638,7 +640,7 @@ StopEvent MachineTarget::Backward(const sh2gdb::ResumeRequest &request, const sh
         // A Ctrl-C stops the run back in time where the scan stood: a
         // moment between the one it went back to and the one it left.
         if (scan.interruptedScan()) {
-            return StopEvent{StopEvent::Interrupted, ThreadOf(sh2debug::RoundProcessor()), 0, Watchpoint::Write, 0};
+            return StopEvent{.kind = StopEvent::Interrupted, .thread = ThreadOf(sh2debug::RoundProcessor())};
         }
         if (scan.noted()) {
             SeekTo(scan.noted()->first);
@@ -646,7 +648,7 @@ StopEvent MachineTarget::Backward(const sh2gdb::ResumeRequest &request, const sh
         }
     }
     SeekTo(history_.Start());
-    return StopEvent{StopEvent::HistoryStart, request.thread, 0, Watchpoint::Write, 0};
+    return StopEvent{.kind = StopEvent::HistoryStart, .thread = request.thread};
 }
 
 uint64_t MachineTarget::MasterCycles() const {

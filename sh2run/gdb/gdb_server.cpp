@@ -240,7 +240,7 @@ int GdbServer::ResumeThread() const {
 
 std::string GdbServer::Resume(ResumeRequest request, const InterruptCheck &interrupted) {
     if (const std::optional<uint32_t> status = target_.ExitStatus(); status && !request.reverse) {
-        lastStop_ = {StopEvent::Exited, lastStop_.thread, *status};
+        lastStop_ = {.kind = StopEvent::Exited, .thread = lastStop_.thread, .exitStatus = *status};
         return StopReply(lastStop_);
     }
     if (flush_) flush_();
@@ -296,8 +296,9 @@ std::optional<std::string> GdbServer::HandleCommand(std::string_view payload, co
         case 'b':
             // bs and bc: a step or a continue backward through the history.
             if (rest == "s" || rest == "c") {
-                return Resume({rest == "s" ? ResumeRequest::Step : ResumeRequest::Continue, true, 0, 0, 0},
-                              interrupted);
+                return Resume(
+                    {.kind = rest == "s" ? ResumeRequest::Step : ResumeRequest::Continue, .reverse = true, .thread = 0},
+                    interrupted);
             }
             return std::string();
         case 'D': state_ = State::Detached; return std::string("OK");
@@ -343,7 +344,7 @@ std::string GdbServer::HandleResume(char command, std::string_view rest, const I
         target_.WriteRegister(ResumeThread(), kPcRegister, pc);
     }
     const bool step = command == 's' || command == 'S';
-    return Resume({step ? ResumeRequest::Step : ResumeRequest::Continue, false, 0, 0, 0}, interrupted);
+    return Resume({.kind = step ? ResumeRequest::Step : ResumeRequest::Continue, .thread = 0}, interrupted);
 }
 
 std::string GdbServer::HandleThreadSelect(std::string_view rest) {
@@ -385,15 +386,16 @@ std::string GdbServer::HandleVCont(std::string_view actions, const InterruptChec
                 !ParseHex32(action.substr(comma + 1), end)) {
                 return kError;
             }
-            return Resume({ResumeRequest::RangeStep, false, target, start, end}, interrupted);
+            return Resume({.kind = ResumeRequest::RangeStep, .thread = target, .rangeStart = start, .rangeEnd = end},
+                          interrupted);
         }
         if ((kind == 'C' || kind == 'S') && action.size() != 3) return kError;
         if ((kind == 'c' || kind == 's') && action.size() != 1) return kError;
-        if (kind == 's' || kind == 'S') return Resume({ResumeRequest::Step, false, target, 0, 0}, interrupted);
+        if (kind == 's' || kind == 'S') return Resume({.kind = ResumeRequest::Step, .thread = target}, interrupted);
         if (kind != 'c' && kind != 'C') return kError;
         anyContinue = true;
     }
-    return anyContinue ? Resume({ResumeRequest::Continue, false, 0, 0, 0}, interrupted) : kError;
+    return anyContinue ? Resume({.kind = ResumeRequest::Continue, .thread = 0}, interrupted) : kError;
 }
 
 std::string GdbServer::HandleQuery(std::string_view payload) {

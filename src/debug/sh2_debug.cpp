@@ -100,17 +100,16 @@ class Bridge {
 public:
     static constexpr bool kWatches = true;
 
-    Bridge(Observer &observer, const Observer::Interests &interests) : observer_(observer), interests_(interests) {
-        if (interests.breakpoints != nullptr) {
-            for (const uint32_t address : *interests.breakpoints) Mark(address);
-            anyBreakpoint_ = !interests.breakpoints->empty();
-        }
+    Bridge(Observer &observer, const Observer::Interests &interests)
+        : observer_(observer),
+          interests_(interests),
+          breakpoints_(interests.breakpoints != nullptr ? *interests.breakpoints : kNoBreakpoints) {
         countdown_ = interests.askEvery;
     }
 
     bool BeforeInstruction(const sh2::SH2Core &core) {
         if constexpr (!kAskAlways) {
-            if (!askSoon && !(countdown_ != 0 && --countdown_ == 0) && !(anyBreakpoint_ && Breakpoint(core.PC))) {
+            if (!askSoon && !(countdown_ != 0 && --countdown_ == 0) && !breakpoints_.MayStop(core.PC)) {
                 return true;
             }
             askSoon = false;
@@ -144,16 +143,13 @@ public:
     }
 
 private:
-    // A bit per halfword address modulo 2^17 filters the breakpoints; the
-    // observer is asked at every address the filter lets through.
-    void Mark(uint32_t address) { filter_[(address >> 1) & 0xFFFF] = true; }
-    bool Breakpoint(uint32_t pc) const { return filter_[(pc >> 1) & 0xFFFF]; }
+    static inline const BreakpointFilter kNoBreakpoints{};
 
     Observer &observer_;
     const Observer::Interests interests_;
+    // The observer is asked at every address the filter lets through.
+    const BreakpointFilter &breakpoints_;
     uint32_t countdown_ = 0;
-    bool anyBreakpoint_ = false;
-    std::vector<bool> filter_ = std::vector<bool>(0x10000);
 };
 
 template <bool kAskAlways, bool kTellAlways>

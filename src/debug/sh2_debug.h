@@ -153,6 +153,27 @@ struct Instruction {
     int32_t slotStartCycles;  // with ranDelaySlot: the count when the slot began
 };
 
+// Breakpoint addresses as a round filters them: a bit per halfword address
+// modulo 2^17 lets through every address that may be a breakpoint. Build it
+// once for a resume and hand it to each of its rounds.
+class BreakpointFilter {
+public:
+    BreakpointFilter() = default;
+    explicit BreakpointFilter(const std::vector<uint32_t> &addresses) {
+        for (const uint32_t address : addresses) bits_[Index(address)] = true;
+        any_ = !addresses.empty();
+    }
+    bool Empty() const { return !any_; }
+    // Whether `pc` may be one of the addresses (another address that is the
+    // same modulo 2^17 passes too).
+    bool MayStop(uint32_t pc) const { return any_ && bits_[Index(pc)]; }
+
+private:
+    static uint32_t Index(uint32_t address) { return (address >> 1) & 0xFFFFu; }
+    std::vector<bool> bits_ = std::vector<bool>(0x10000);
+    bool any_ = false;
+};
+
 // What watches a round. Each question that returns false stops the round at
 // that point; RunRound then returns, and the next RunRound goes on from there.
 class Observer {
@@ -164,7 +185,7 @@ public:
     // any. The round then costs next to nothing per instruction.
     struct Interests {
         bool askBeforeEveryInstruction = true;
-        const std::vector<uint32_t> *breakpoints = nullptr;
+        const BreakpointFilter *breakpoints = nullptr;
         uint32_t askEvery = 0;  // 0: not by count
         bool tellEveryInstruction = true;
     };

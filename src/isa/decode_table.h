@@ -115,6 +115,24 @@ static_assert(
     }(),
     "a bit pattern of the instruction list is malformed");
 
+// Two rows share an opcode when their identifying bits agree wherever both
+// rows have one: then an opcode with those bits, and any value in the rest,
+// matches both.
+constexpr bool RowsShareAnOpcode(const OpcodePattern &a, const OpcodePattern &b) {
+    return ((a.match ^ b.match) & a.mask & b.mask) == 0;
+}
+
+template <size_t kRows>
+constexpr bool NoTwoRowsShareAnOpcode(const std::array<OpcodePattern, kRows> &rows) {
+    for (size_t i = 0; i < kRows; ++i) {
+        for (size_t j = i + 1; j < kRows; ++j) {
+            if (RowsShareAnOpcode(rows[i], rows[j])) return false;
+        }
+    }
+    return true;
+}
+static_assert(NoTwoRowsShareAnOpcode(DecodePatternTable), "two rows of the instruction list share an opcode");
+
 inline constexpr size_t kDecodeRowCount = DecodePatternTable.size();
 static_assert(kDecodeRowCount == 142);
 

@@ -47,9 +47,19 @@ inline uint16_t FetchOpcode(const SH2Core &core, uint32_t address) {
     return opcode;
 }
 
-// Runs the instruction at `address` as a delay slot: the slot's handler runs
-// with PC already at the branch target, and the slot's own step of 2 is taken
-// off again, so PC ends at the target.
+// A delay slot's handler runs with PC already at the branch target, and
+// steps PC on by 2 as every sequential instruction does; ExecuteDelaySlot
+// takes that step off again, so PC ends at the target. A slot that sets PC
+// itself instead (a branch or RTE in a slot, which acts as an immediate
+// jump, or an undefined opcode, which leaves PC where it is) sets it with
+// LeaveDelaySlotAt, which adds the step that is then taken off.
+constexpr uint32_t kDelaySlotStep = 2;
+
+inline void LeaveDelaySlotAt(SH2Core &core, uint32_t pc) {
+    core.PC = pc + kDelaySlotStep;
+}
+
+// Runs the instruction at `address` as a delay slot.
 inline void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
     const uint16_t opcode = FetchOpcode(core, address);
     core.currentOpcode = opcode;
@@ -57,7 +67,7 @@ inline void ExecuteDelaySlot(SH2Core &core, uint32_t address) {
     core.inDelaySlot = true;
     OpcodeHandlerTable[opcode](core);
     core.inDelaySlot = false;
-    core.PC -= 2;  // an undefined slot opcode adds 2 for this, see its handler
+    core.PC -= kDelaySlotStep;
 }
 
 // Shows the "Error" box naming PC and the opcode once, then stops the core:

@@ -58,7 +58,7 @@ inline void DelayedBranch(SH2Core &core, uint32_t target, int32_t cycles) {
     const uint32_t slotAddress = core.PC + 2;
     core.sliceCycles += cycles;
     if (core.inDelaySlot) {
-        core.PC = target + 2;  // the outer ExecuteDelaySlot takes the 2 off
+        LeaveDelaySlotAt(core, target);
         return;
     }
     core.PC = target;

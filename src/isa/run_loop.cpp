@@ -76,10 +76,8 @@ void UndefinedOpcodeHandler(SH2Core &core) {
     // before the stop would otherwise be entered once the core restarts,
     // stacking the new PC.
     core.exceptionRequest = 0;
-    if (core.inDelaySlot) {
-        core.PC += 2;  // ExecuteDelaySlot takes 2 off: PC stays where it was
-    }
-    core.sliceTarget = INT32_MIN;  // ends the slice after this instruction
+    if (core.inDelaySlot) LeaveDelaySlotAt(core, core.PC);  // PC stays where it was
+    core.sliceTarget = INT32_MIN;                           // ends the slice after this instruction
 }
 
 }  // namespace sh2

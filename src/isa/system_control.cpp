@@ -92,7 +92,7 @@ SH2_HANDLER(ReturnFromException, {
     core.R[15] += 4;
     core.sliceCycles += kCycles;
     if (core.inDelaySlot) {
-        core.PC = returnAddress + 2;  // no nested slot: an immediate return
+        LeaveDelaySlotAt(core, returnAddress);  // no nested slot: an immediate return
     } else {
         core.PC = returnAddress;
         ExecuteDelaySlot(core, slotAddress);
