@@ -167,10 +167,8 @@ public:
     // The page, counted over the three blocks in order, that holds the byte
     // `address` reaches.
     static size_t PageOf(uint32_t address);
-    void Mark(uint32_t address) {
-        const size_t page = PageOf(address);
-        bits_[page / 64] |= uint64_t{1} << (page % 64);
-    }
+    void Mark(uint32_t address) { MarkPage(PageOf(address)); }
+    void MarkPage(size_t page) { bits_[page / 64] |= uint64_t{1} << (page % 64); }
     bool Written(size_t page) const { return (bits_[page / 64] >> (page % 64) & 1) != 0; }
     void Clear() { bits_ = {}; }
     // Whether the callbacks in use mark what they write (the observed set).

@@ -401,6 +401,65 @@ bad:    .long   0x0600400c      ! 6004008
     EXPECT_EQ(Reply("p10"), "06004000");
 }
 
+// Steps and continues back, one after another as gdb sends them, retrace
+// the forward run exactly, across a snapshot of the history too: the first
+// of them runs its stretch again once, the others start from checkpoints.
+TEST_F(GdbPackets, ResumesBackOneAfterAnotherRetraceTheRunForward) {
+    StartAssembled(R"(
+        mov.l   counter, r1     ! 6004000
+        mov.l   limit, r3
+        mov     #0, r2
+loop:   mov.l   r2, @r1         ! 6004006
+        add     #1, r2
+        cmp/eq  r3, r2
+        bf      loop
+far:    bra     loop            ! 600400e
+        nop
+        .align  2
+counter: .long  0x06100000
+limit:  .long   262900          ! the loop's 4 instructions this often: just past the first snapshot
+)");
+    EXPECT_EQ(Reply("Z0,600400e,2"), "OK");
+    EXPECT_EQ(Reply("c"), "T05thread:1;");
+    EXPECT_EQ(Reply("z0,600400e,2"), "OK");
+    const std::vector<uint64_t> snapshots = target_.history().Times();
+    ASSERT_EQ(snapshots.size(), 2u);
+    const uint64_t far = sh2debug::EventCount();
+    ASSERT_LT(snapshots[1], far);
+    const int steps = static_cast<int>(far - snapshots[1]) + 1000;
+    std::vector<std::string> back;
+    std::vector<double> seconds;
+    for (int i = 0; i < steps; ++i) {
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(Reply("bs"), "T05thread:1;") << i;
+        seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+        back.push_back(Reply("g"));
+    }
+    std::sort(seconds.begin(), seconds.end());
+    std::printf("%d steps back over a snapshot: the median %.1f us, the slowest (a stretch run again) %.1f ms\n", steps,
+                seconds[seconds.size() / 2] * 1e6, seconds.back() * 1e3);
+    for (int i = steps - 2; i >= 0; --i) {
+        ASSERT_EQ(Reply("vCont;s:1"), "T05thread:1;") << i;
+        ASSERT_EQ(Reply("g"), back[static_cast<size_t>(i)]) << i;
+    }
+    ASSERT_EQ(Reply("vCont;s:1"), "T05thread:1;");
+    EXPECT_EQ(sh2debug::EventCount(), far);
+    // Each store to the counter, back (to the store) and then forward again
+    // (to right after it).
+    EXPECT_EQ(Reply("Z2,6100000,4"), "OK");
+    back.clear();
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_EQ(Reply("bc"), "T05watch:6100000;thread:1;") << i;
+        ASSERT_EQ(Reply("p10"), "06004006") << i;
+        back.push_back(Reply("p2"));
+    }
+    for (int i = 299; i >= 0; --i) {
+        ASSERT_EQ(Reply("c"), "T05watch:6100000;thread:1;") << i;
+        ASSERT_EQ(Reply("p10"), "06004008") << i;
+        ASSERT_EQ(Reply("m6100000,4"), back[static_cast<size_t>(i)]) << i;
+    }
+}
+
 // Each box of the run is shown once, however often gdb takes the run back
 // over the instruction that raised it and forward again.
 TEST_F(GdbPackets, AMomentRunAgainShowsItsBoxOnce) {
@@ -683,6 +742,46 @@ TEST_F(GdbPackets, TheHistoryKeepsToItsBoundAndDropsTheOldestFirst) {
         const uint32_t index = static_cast<uint32_t>(time / 100);
         EXPECT_EQ(machine_.Long(0x06000000 + index * 4096), index);
         EXPECT_EQ(machine_.Long(0x06000000 + (index + 1) * 4096), 0u) << "a page from later on";
+    }
+}
+
+// Checkpoints taken while a stretch runs again give back their moment's
+// memory exactly, in any order, and so does their base; under a small bound
+// fewer are kept and the nearest one kept before the moment is used.
+TEST_F(GdbPackets, CheckpointsGiveBackTheirMomentsMemoryInAnyOrder) {
+    const SH2HostInterface record = machine_.Interface();  // writes through the callbacks, marked
+    const auto expect = [&](uint32_t at, uint32_t reached) {
+        for (uint32_t page = 0; page < 8; ++page) {
+            uint32_t last = 0;
+            for (uint32_t t = 1; t <= reached; ++t) last = t % 8 == page ? t : last;
+            EXPECT_EQ(machine_.Long(0x06000000 + page * 4096), last) << at << " page " << page;
+        }
+        for (uint32_t t = 1; t <= 40; ++t) EXPECT_EQ(machine_.Long(0x00200000 + t * 4), t <= reached ? t : 0) << at;
+    };
+    for (const uint64_t limit : {uint64_t{64} << 20, uint64_t{4} << 20}) {
+        for (uint32_t t = 0; t <= 40; ++t) {
+            record.WriteLong(0x06000000 + (t % 8) * 4096, 0);
+            record.WriteLong(0x00200000 + t * 4, 0);
+        }
+        History history(machine_.Memory(), limit);
+        history.Record(0, HostState{});
+        history.BeginCheckpoints();
+        for (uint32_t t = 1; t <= 40; ++t) {
+            record.WriteLong(0x06000000 + (t % 8) * 4096, t);
+            record.WriteLong(0x00200000 + t * 4, t);
+            history.Checkpoint(t * 10, HostState{});
+            EXPECT_LE(history.MemoryUsed(), limit);
+        }
+        uint64_t restored = 0;
+        uint64_t kept = 0;
+        HostState host;
+        for (const uint32_t t : {17u, 3u, 40u, 0u, 25u, 25u, 1u, 39u, 0u}) {
+            ASSERT_TRUE(history.RestoreAtOrBefore(t * 10 + 5, restored, host, machine_.Memory()));
+            EXPECT_LE(restored, t * 10u);
+            kept += restored == t * 10u;
+            expect(t, static_cast<uint32_t>(restored / 10));
+        }
+        EXPECT_EQ(kept == 9u, limit > (uint64_t{8} << 20)) << "all kept under the larger bound only: " << kept;
     }
 }
 

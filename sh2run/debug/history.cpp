@@ -22,11 +22,22 @@ uint64_t SnapshotOverhead(size_t recordSize) {
            sh2debug::LibraryStateSize() + 16 + 2 * kAllocationOverhead;
 }
 
+// The block a page index (counted over the three blocks in order) lies in,
+// and its offset there.
+std::pair<int, uint32_t> PlaceOf(size_t page) {
+    uint64_t offset = uint64_t{page} * sh2host::WrittenPages::kPageSize;
+    int block = 0;
+    while (block < 2 && offset >= sh2host::kBlockSizes[block]) offset -= sh2host::kBlockSizes[block++];
+    return {block, static_cast<uint32_t>(offset)};
+}
+
 }  // namespace
 
 History::History(const sh2host::HostMemory &memory, uint64_t memoryLimit) : memory_(memory), limit_(memoryLimit) {}
 
 void History::Record(uint64_t time, const HostState &host, bool edit) {
+    checkpoints_.reset();
+    ++generation_;
     while (!snapshots_.empty() && snapshots_.back().time >= time) {
         used_ -= snapshots_.back().bytes;
         snapshots_.pop_back();
@@ -85,6 +96,18 @@ bool History::RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &ho
                                   [](uint64_t value, const Snapshot &snapshot) { return value < snapshot.time; });
     if (after == snapshots_.begin()) return false;
     const Snapshot &snapshot = *std::prev(after);
+    // A checkpoint between that snapshot and the moment is nearer; the
+    // checkpoints' base itself is restored as cheaply as they are.
+    if (checkpoints_ && snapshot.time == checkpoints_->baseTime) {
+        const std::vector<CheckpointState> &points = checkpoints_->points;
+        auto nearer = std::upper_bound(points.begin(), points.end(), time,
+                                       [](uint64_t value, const CheckpointState &point) { return value < point.time; });
+        const CheckpointState *start = nearer != points.begin() ? &*std::prev(nearer) : nullptr;
+        RestoreCheckpoint(start, memory);
+        host = start != nullptr ? start->host : snapshot.host;
+        restored = start != nullptr ? start->time : snapshot.time;
+        return true;
+    }
     sh2debug::RestoreLibraryState(*snapshot.library);
     host = snapshot.host;
     size_t index = 0;
@@ -97,6 +120,85 @@ bool History::RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &ho
     sh2host::writtenPages.Clear();
     base_ = snapshot.time;
     return true;
+}
+
+void History::BeginCheckpoints() {
+    checkpoints_.reset();
+    if (!sh2host::writtenPages.tracked || !base_) return;
+    auto base = std::find_if(snapshots_.begin(), snapshots_.end(),
+                             [&](const Snapshot &snapshot) { return snapshot.time == *base_; });
+    if (base == snapshots_.end()) return;
+    checkpoints_.emplace();
+    checkpoints_->baseTime = base->time;
+    checkpoints_->baseLibrary = base->library;
+    checkpoints_->basePages = base->pages;
+}
+
+void History::Checkpoint(uint64_t time, const HostState &host) {
+    if (!checkpoints_ || base_ != checkpoints_->baseTime || time <= checkpoints_->baseTime) return;
+    Checkpoints &set = *checkpoints_;
+    if (!set.points.empty() && set.points.back().time >= time) return;
+    CheckpointState point;
+    point.time = time;
+    point.library = std::make_shared<sh2debug::LibraryState>();
+    sh2debug::SaveLibraryState(*point.library);
+    point.host = host;
+    point.bytes = sizeof(CheckpointState) + sh2debug::LibraryStateSize() + 16 + 3 * kAllocationOverhead;
+    // The memory is the base's but for the pages written since: each of
+    // those is the base's again, the previous checkpoint's or new.
+    const CheckpointState *previous = set.points.empty() ? nullptr : &set.points.back();
+    size_t shared = 0;  // the previous checkpoint's pages looked at so far
+    size_t index = 0;
+    for (int block = 0; block < 3; ++block) {
+        for (uint32_t offset = 0; offset < sh2host::kBlockSizes[block]; offset += kPageSize, ++index) {
+            if (!sh2host::writtenPages.Written(index)) continue;
+            const uint8_t *bytes = memory_.Bytes(block) + offset;
+            if (std::memcmp(set.basePages[index]->data(), bytes, kPageSize) == 0) continue;
+            while (previous != nullptr && shared < previous->pages.size() && previous->pages[shared].first < index) {
+                ++shared;
+            }
+            point.bytes += sizeof(point.pages[0]);
+            if (previous != nullptr && shared < previous->pages.size() && previous->pages[shared].first == index &&
+                std::memcmp(previous->pages[shared].second->data(), bytes, kPageSize) == 0) {
+                point.pages.emplace_back(static_cast<uint32_t>(index), previous->pages[shared].second);
+                continue;
+            }
+            auto page = std::make_shared<Page>();
+            std::memcpy(page->data(), bytes, kPageSize);
+            point.pages.emplace_back(static_cast<uint32_t>(index), std::move(page));
+            point.bytes += kPageCost;
+        }
+    }
+    // Within the bound: a stretch that writes much keeps fewer checkpoints.
+    if (used_ + set.bytes + point.bytes > limit_) return;
+    set.bytes += point.bytes;
+    set.points.push_back(std::move(point));
+}
+
+// The memory becomes the checkpoint's (or the base's), copying only what
+// may differ: the pages written since the base, and the checkpoint's own.
+// The checkpoint's own are then the ones marked written since the base.
+void History::RestoreCheckpoint(const CheckpointState *checkpoint, sh2host::HostMemory &memory) {
+    const Checkpoints &set = *checkpoints_;
+    sh2debug::RestoreLibraryState(checkpoint != nullptr ? *checkpoint->library : *set.baseLibrary);
+    const bool fromBase = sh2host::writtenPages.tracked && base_ == set.baseTime;
+    size_t index = 0;
+    for (int block = 0; block < 3; ++block) {
+        for (uint32_t offset = 0; offset < sh2host::kBlockSizes[block]; offset += kPageSize, ++index) {
+            if (!fromBase || sh2host::writtenPages.Written(index)) {
+                std::memcpy(memory.Bytes(block) + offset, set.basePages[index]->data(), kPageSize);
+            }
+        }
+    }
+    sh2host::writtenPages.Clear();
+    if (checkpoint != nullptr) {
+        for (const auto &[page, bytes] : checkpoint->pages) {
+            const auto [block, offset] = PlaceOf(page);
+            std::memcpy(memory.Bytes(block) + offset, bytes->data(), kPageSize);
+            sh2host::writtenPages.MarkPage(page);
+        }
+    }
+    base_ = set.baseTime;
 }
 
 std::optional<uint64_t> History::NextEditAfter(uint64_t time) const {

@@ -51,11 +51,24 @@ public:
     bool RestoreAtOrBefore(uint64_t time, uint64_t &restored, HostState &host, sh2host::HostMemory &memory);
     // The times of the snapshots, oldest first.
     std::vector<uint64_t> Times() const;
+    // Counts the records: a moment run again since the last one is the same
+    // as when it was run again before.
+    uint64_t Generation() const { return generation_; }
+
+    // Checkpoints: states taken while a stretch is run again from the
+    // snapshot just restored (their base), so that a moment within the
+    // stretch is reached again by running only from the checkpoint before
+    // it. They share the base's pages and each other's, cost the pages the
+    // stretch wrote and come out of the same memory bound, and go with the
+    // next record (the first to go when the bound is reached). Taking them
+    // needs the observed callbacks (written pages marked).
+    void BeginCheckpoints();
+    void Checkpoint(uint64_t time, const HostState &host);
     bool Empty() const { return snapshots_.empty(); }
     uint64_t Start() const { return snapshots_.front().time; }
     uint64_t Latest() const { return snapshots_.back().time; }
-    // What the snapshots hold in all.
-    uint64_t MemoryUsed() const { return used_; }
+    // What the snapshots and the checkpoints hold in all.
+    uint64_t MemoryUsed() const { return used_ + (checkpoints_ ? checkpoints_->bytes : 0); }
     uint64_t memoryLimit() const { return limit_; }
 
 private:
@@ -69,7 +82,24 @@ private:
         uint64_t bytes = 0;                              // what this snapshot alone keeps alive
         bool edit = false;
     };
+    // A checkpoint keeps only the pages in which it differs from the base.
+    struct CheckpointState {
+        uint64_t time = 0;
+        std::shared_ptr<sh2debug::LibraryState> library;
+        HostState host;
+        std::vector<std::pair<uint32_t, std::shared_ptr<const Page>>> pages;  // by page index
+        uint64_t bytes = 0;
+    };
+    struct Checkpoints {
+        uint64_t baseTime = 0;
+        std::shared_ptr<sh2debug::LibraryState> baseLibrary;
+        std::vector<std::shared_ptr<const Page>> basePages;
+        std::vector<CheckpointState> points;  // by time, after baseTime
+        uint64_t bytes = 0;
+    };
     void DropOldest();
+    // Restores `checkpoint`, or the base itself when it is null.
+    void RestoreCheckpoint(const CheckpointState *checkpoint, sh2host::HostMemory &memory);
     const sh2host::HostMemory &memory_;
     uint64_t limit_;
     // The snapshot the memory equals but for the pages written since (as
@@ -77,7 +107,9 @@ private:
     // restored.
     std::optional<uint64_t> base_;
     uint64_t used_ = 0;
+    uint64_t generation_ = 0;
     std::deque<Snapshot> snapshots_;
+    std::optional<Checkpoints> checkpoints_;
 };
 
 }  // namespace sh2run

@@ -20,9 +20,12 @@ using sh2host::ports;
 // on-chip register write (which may start a long DMA transfer).
 constexpr int kPollWork = 1024;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
-// Events between snapshots: a step back runs at most about this many events
-// forward again.
+// Events between snapshots: the first step back into a stretch between two
+// runs it again, at most about this many events.
 constexpr uint64_t kSnapshotInterval = uint64_t{1} << 20;
+// Events between the checkpoints taken as a stretch is run again: each
+// further step back within it runs at most this many events again.
+constexpr uint64_t kCheckpointInterval = 1024;
 
 Processor ProcessorOfThread(int thread) {
     return thread == 2 ? Processor::Slave : Processor::Master;
@@ -172,8 +175,9 @@ void WatchHostAccesses() {
 //         asked only at breakpoints, every kPollWork instructions and when
 //         something asks it soon, and told of no instruction;
 //   Seek  runs again up to a moment of the history and stops there;
-//   Scan  runs again over a stretch of the history, noting the last moment
-//         before its end at which a backward resume would stop.
+//   Scan  runs again over a stretch of the history, noting in the replay
+//         memo every moment before its end at which a backward resume would
+//         stop, and taking checkpoints as it goes.
 class MachineTarget::Watch : public sh2debug::Observer, public AccessListener {
 public:
     enum class Mode { Run, Seek, Scan };
@@ -224,12 +228,14 @@ public:
                 eventStart_ = now;
                 // A step back never stops on an undefined opcode's attempt:
                 // its stop belongs to the instruction before it.
-                if (request_.kind != sh2gdb::ResumeRequest::Continue && processor == Stepping() &&
-                    !UndefinedAt(processor, pc)) {
-                    Note(StopEvent{.kind = StopEvent::Step, .thread = ThreadOf(processor)});
-                } else if (request_.kind == sh2gdb::ResumeRequest::Continue && points_.breakpoints.count(pc) != 0 &&
-                           ConditionHolds(processor, pc)) {
-                    Note(StopEvent{.kind = StopEvent::Breakpoint, .thread = ThreadOf(processor)});
+                if (!UndefinedAt(processor, pc)) target_.memo_.NoteInstruction(sh2debug::IndexOf(processor), now);
+                if (points_.breakpoints.count(pc) != 0 && ConditionHolds(processor, pc)) {
+                    target_.memo_.NoteStop(now,
+                                           StopEvent{.kind = StopEvent::Breakpoint, .thread = ThreadOf(processor)});
+                }
+                if (now >= checkpointDue_) {
+                    target_.history_.Checkpoint(now, target_.Host());
+                    checkpointDue_ = now + kCheckpointInterval;
                 }
                 // A Ctrl-C is looked for as often as in a forward run.
                 if (++scanned_ % kPollWork == 0 && PollDue() && interrupted_()) {
@@ -307,8 +313,8 @@ public:
         if (mode_ == Mode::Run) {
             stop_ = hit;
             sh2debug::AskSoon();
-        } else if (mode_ == Mode::Scan && request_.kind == sh2gdb::ResumeRequest::Continue) {
-            Note(*hit);
+        } else if (mode_ == Mode::Scan) {
+            target_.memo_.NoteStop(eventStart_, *hit);
         }
     }
 
@@ -336,8 +342,6 @@ public:
         }
         stepped_ = previous.stepped;
     }
-    // Scan: the last moment noted, and what stops there.
-    const std::optional<std::pair<uint64_t, StopEvent>> &noted() const { return noted_; }
 
 private:
     // Run, with an edit ahead (until_): whether the run has come to it.
@@ -374,7 +378,14 @@ private:
         return false;
     }
     static bool UndefinedAt(Processor processor, uint32_t pc) {
-        return !sh2debug::DescribeInstruction(sh2debug::FetchOpcode(processor, pc)).defined;
+        static const std::vector<bool> undefined = [] {
+            std::vector<bool> table(0x10000);
+            for (uint32_t opcode = 0; opcode < 0x10000; ++opcode) {
+                table[opcode] = !sh2debug::DescribeInstruction(static_cast<uint16_t>(opcode)).defined;
+            }
+            return table;
+        }();
+        return undefined[sh2debug::FetchOpcode(processor, pc)];
     }
     std::optional<Processor> Stepping() const {
         if (request_.kind == sh2gdb::ResumeRequest::Continue) return std::nullopt;
@@ -402,7 +413,6 @@ private:
         Stop(StopEvent::IllegalInstruction, processor);
         return true;
     }
-    void Note(const StopEvent &event) { noted_ = std::make_pair(eventStart_, event); }
 
     MachineTarget &target_;
     const Mode mode_;
@@ -423,8 +433,8 @@ private:
     bool stepped_ = false;
     Processor current_ = Processor::Master;
     std::optional<StopEvent> stop_;
-    uint64_t eventStart_ = 0;  // Scan: when the current instruction or servicing began
-    std::optional<std::pair<uint64_t, StopEvent>> noted_;
+    uint64_t eventStart_ = 0;     // Scan: when the current instruction or servicing began
+    uint64_t checkpointDue_ = 0;  // Scan: when the next checkpoint is due
 };
 
 MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &linked, sh2host::HostMemory &memory)
@@ -625,26 +635,39 @@ StopEvent MachineTarget::Forward(const sh2gdb::ResumeRequest &request, const sh2
 // Goes back to the last moment before now at which the request stops: the
 // start of the stepped processor's previous instruction, or the last
 // breakpoint or watchpoint hit. Each stretch between two snapshots, latest
-// first, is run again to find it; without one, the run goes back to the
-// start of the history.
+// first, is run again to find it, and what it holds is kept in the replay
+// memo, with checkpoints, for the resumes back that follow; without one, the
+// run goes back to the start of the history.
 StopEvent MachineTarget::Backward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
                                   const std::function<bool()> &interrupted) {
-    const uint64_t from = sh2debug::EventCount();
+    uint64_t from = sh2debug::EventCount();
+    std::pair<uint64_t, StopEvent> stop;
+    switch (memo_.LastBefore(request, points, history_.Generation(), from, stop)) {
+        case ReplayMemo::Answer::Stop: SeekTo(stop.first); return stop.second;
+        case ReplayMemo::Answer::Nothing: from = memo_.start(); break;
+        case ReplayMemo::Answer::Unknown: break;
+    }
     const std::vector<uint64_t> times = history_.Times();
     for (size_t i = times.size(); i-- > 0;) {
         if (times[i] >= from) continue;
         const uint64_t end = i + 1 < times.size() && times[i + 1] < from ? times[i + 1] : from;
         SeekTo(times[i]);
-        Watch scan(*this, Watch::Mode::Scan, request, points, interrupted, end);
-        Run(scan);
-        // A Ctrl-C stops the run back in time where the scan stood: a
-        // moment between the one it went back to and the one it left.
-        if (scan.interruptedScan()) {
-            return StopEvent{.kind = StopEvent::Interrupted, .thread = ThreadOf(sh2debug::RoundProcessor())};
+        history_.BeginCheckpoints();
+        memo_.Begin(history_.Generation(), times[i], end - times[i], ThreadCount(), points);
+        {
+            Watch scan(*this, Watch::Mode::Scan, request, points, interrupted, end);
+            Run(scan);
+            // A Ctrl-C stops the run back in time where the scan stood: a
+            // moment between the one it went back to and the one it left.
+            if (scan.interruptedScan()) {
+                memo_.Clear();
+                return StopEvent{.kind = StopEvent::Interrupted, .thread = ThreadOf(sh2debug::RoundProcessor())};
+            }
         }
-        if (scan.noted()) {
-            SeekTo(scan.noted()->first);
-            return scan.noted()->second;
+        memo_.Finish(end);
+        if (memo_.LastBefore(request, points, history_.Generation(), end, stop) == ReplayMemo::Answer::Stop) {
+            SeekTo(stop.first);
+            return stop.second;
         }
     }
     SeekTo(history_.Start());

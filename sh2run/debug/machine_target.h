@@ -28,6 +28,7 @@
 #include "host_machine/host_memory.h"
 #include "host_machine/plugin_loader.h"
 #include "sh2run/debug/history.h"
+#include "sh2run/debug/replay_memo.h"
 #include "sh2run/gdb/gdb_server.h"
 #include "sh2run/options.h"
 #include "sh2run/run.h"
@@ -91,6 +92,7 @@ private:
     sh2host::HostMemory &memory_;
     RoundSchedule schedule_;
     History history_;
+    ReplayMemo memo_;          // the stretch the last backward resume ran again
     SliceCounter slices_;      // kept with the history, as HostState::slices
     uint64_t furthest_ = 0;    // the latest event count a resume has reached
     bool exitPassed_ = false;  // gdb went on forward from the exit's stop

@@ -50,6 +50,7 @@ struct Watchpoint {
     bool operator<(const Watchpoint &other) const {
         return std::tie(address, length, kind) < std::tie(other.address, other.length, other.kind);
     }
+    bool operator==(const Watchpoint &) const = default;
 };
 
 // What stops a resume besides its own end.
@@ -59,6 +60,7 @@ struct StopPoints {
     // The conditions gdb sent with a breakpoint (agent expressions): it
     // stops there only when one of them holds. None: it always stops.
     std::map<uint32_t, std::vector<std::vector<uint8_t>>> conditions;
+    bool operator==(const StopPoints &) const = default;
 };
 
 struct StopEvent {
