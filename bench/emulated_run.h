@@ -43,7 +43,7 @@ struct Machine {
         sh2host::WriteLongAt(4, kStackTop);
         sh2host::WriteLongAt(8, image.entry);
         sh2host::WriteLongAt(12, kStackTop);
-        const SH2HostInterface host = sh2host::MakeHostInterface(memory);
+        const SH2HostInterface host = sh2host::MakeHostInterface(memory, sh2host::Callbacks::Plain);
         return init(&host) != 0;
     }
 };

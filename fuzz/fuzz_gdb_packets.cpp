@@ -101,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         sh2host::WriteLongAt(vector, image.entry);
         sh2host::WriteLongAt(vector + 4, options.stackTop);
     }
-    Check(sh2run::StartMachine(options, image, linked, memory, error), "starting the machine");
+    Check(sh2run::StartMachine(options, image, linked, memory, sh2host::Callbacks::Observed, error),
+          "starting the machine");
 
     sh2run::MachineTarget target(options, linked, memory);
     sh2gdb::GdbServer server(target);

@@ -114,7 +114,7 @@ public:
         Place(block, offset, bytes, 4);
     }
 
-    SH2HostInterface Interface() const { return sh2host::MakeHostInterface(memory_); }
+    SH2HostInterface Interface() const { return sh2host::MakeHostInterface(memory_, sh2host::Callbacks::Observed); }
 
     // Calls of the memory callbacks are allowed only while this is set: the
     // driver sets it around the exports that may reach the host.

@@ -330,9 +330,9 @@ bool FlushConsole() {
     return ports.consoleError == 0;
 }
 
-SH2HostInterface MakeHostInterface(const HostMemory &hostMemory) {
+SH2HostInterface MakeHostInterface(const HostMemory &hostMemory, Callbacks callbacks) {
     SH2HostInterface host{};
-    writtenPages.tracked = hooks.onAccess != nullptr || hooks.dropWrites;
+    writtenPages.tracked = callbacks == Callbacks::Observed;
     if (writtenPages.tracked) {
         Fill<true>(host);
     } else {

@@ -141,8 +141,7 @@ struct HostAccess {
 
 // What the callbacks do besides serving memory. The defaults are sh2run's
 // and the benchmarks': no observer, writes stored, ports on, messages on
-// stderr. Only a record made while onAccess is set or dropWrites is on has
-// the callbacks that look at them.
+// stderr. Only the observed callbacks look at them (see Callbacks).
 struct HostHooks {
     // Every memory callback calls it with its access: a read after reading,
     // a write before storing (the tests record the traffic here; the fuzzers
@@ -209,9 +208,15 @@ void ZeroBytesAt(uint32_t address, uint64_t size);
 // calling onConsoleError). False when the console has failed, now or before.
 bool FlushConsole();
 
-// The host record over `memory`: the six callbacks (observed ones if
-// hooks.onAccess or hooks.dropWrites is set now), the three blocks and the
+// Which memory callbacks a host record gets. Plain ones serve memory and
+// nothing else (a plain run, the benchmarks). Observed ones also hand every
+// access to hooks.onAccess (when it is set at the time), drop writes under
+// hooks.dropWrites and mark the pages they write (the debugger's history,
+// the tests, the fuzzers).
+enum class Callbacks { Plain, Observed };
+
+// The host record over `memory`: the six callbacks, the three blocks and the
 // message callback.
-SH2HostInterface MakeHostInterface(const HostMemory &memory);
+SH2HostInterface MakeHostInterface(const HostMemory &memory, Callbacks callbacks);
 
 }  // namespace sh2host

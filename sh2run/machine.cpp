@@ -99,8 +99,8 @@ void BindLinkedLibrary(Plugin &plugin) {
 }
 
 bool StartMachine(const Options &options, const LoadedImage &image, const Plugin &plugin, const HostMemory &memory,
-                  std::string &error) {
-    const SH2HostInterface host = MakeHostInterface(memory);
+                  sh2host::Callbacks callbacks, std::string &error) {
+    const SH2HostInterface host = MakeHostInterface(memory, callbacks);
     if (!plugin.InitSH2Plugin(&host)) {
         plugin.DeInitPlugin();
         error = "the plug-in failed to initialise";

@@ -23,10 +23,11 @@ bool LoadPlugin(const Options &options, const char *argv0, sh2host::Plugin &plug
 // The fourteen entry points of the library linked into sh2run.
 void BindLinkedLibrary(sh2host::Plugin &plugin);
 
-// InitSH2Plugin over `memory`, then --entry (when the image has its own
-// vectors) and the slave (--slave-entry: a manual reset through the reset
-// vectors, put back afterwards, then SlaveSH2On).
+// InitSH2Plugin over `memory` with `callbacks` (observed ones for the gdb
+// server's watchpoints and history), then --entry (when the image has its
+// own vectors) and the slave (--slave-entry: a manual reset through the
+// reset vectors, put back afterwards, then SlaveSH2On).
 bool StartMachine(const Options &options, const sh2host::LoadedImage &image, const sh2host::Plugin &plugin,
-                  const sh2host::HostMemory &memory, std::string &error);
+                  const sh2host::HostMemory &memory, sh2host::Callbacks callbacks, std::string &error);
 
 }  // namespace sh2run

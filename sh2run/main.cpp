@@ -97,13 +97,13 @@ int main(int argc, char **argv) {
     sh2host::Plugin plugin;
     if (options.Debugging()) {
         BindLinkedLibrary(plugin);
-#if defined(SH2RUN_GDB)
-        if (options.gdbPort) WatchHostAccesses();
-#endif
     } else if (!LoadPlugin(options, argv[0], plugin, error)) {
         return Fail(error);
     }
-    if (!StartMachine(options, image, plugin, memory, error)) return Fail(error);
+    // The gdb server's watchpoints see host memory through the observed
+    // callbacks, and its history copies only the pages they mark.
+    const sh2host::Callbacks callbacks = options.gdbPort ? sh2host::Callbacks::Observed : sh2host::Callbacks::Plain;
+    if (!StartMachine(options, image, plugin, memory, callbacks, error)) return Fail(error);
     const RunResult result = RunMachine(options, plugin, image, memory, error);
     plugin.DeInitPlugin();
     if (!error.empty()) return Fail(error);

@@ -170,7 +170,8 @@ protected:
         LoadedImage image;
         std::string error;
         ASSERT_TRUE(LoadProgram(options_, image, error)) << error;
-        ASSERT_TRUE(StartMachine(options_, image, linked_, machine_.Memory(), error)) << error;
+        ASSERT_TRUE(StartMachine(options_, image, linked_, machine_.Memory(), sh2host::Callbacks::Observed, error))
+            << error;
     }
     // Assembles `source` and starts it at 0x06004000 (the slave at
     // `slaveEntry`).

@@ -59,7 +59,7 @@ public:
     // Clears memory, records, boxes and messages and installs the hooks and
     // the box handler.
     void Reset();
-    SH2HostInterface Interface() const { return sh2host::MakeHostInterface(memory_); }
+    SH2HostInterface Interface() const { return sh2host::MakeHostInterface(memory_, sh2host::Callbacks::Observed); }
 
     // Emulated memory (big-endian view) in the blocks, bypassing the record.
     uint8_t Byte(uint32_t address) const { return sh2host::ReadByteAt(address); }

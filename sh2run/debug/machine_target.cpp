@@ -53,18 +53,16 @@ protected:
     ~AccessListener() = default;
 };
 
-struct AccessTap {
-    AccessListener *listener = nullptr;
-    bool debugger = false;  // the debugger's own memory accesses
-} tap;
+// The watch of the run under way, when it has watchpoints.
+AccessListener *accessListener = nullptr;
 
 // A port write changes no memory, so no watchpoint on the bytes its address
 // aliases sees it.
 void HostAccessSeen(const sh2host::HostAccess &access) {
     if (access.kind == sh2host::HostAccess::Write && sh2host::IsPortWrite(access.address, access.width)) return;
-    if (tap.listener != nullptr && !tap.debugger) {
-        tap.listener->Accessed(access.kind == sh2host::HostAccess::Write, sh2host::NaturalAddress(access.address),
-                               access.width);
+    if (accessListener != nullptr && !sh2debug::DebuggerAccessing()) {
+        accessListener->Accessed(access.kind == sh2host::HostAccess::Write, sh2host::NaturalAddress(access.address),
+                                 access.width);
     }
 }
 
@@ -72,21 +70,12 @@ void HostAccessSeen(const sh2host::HostAccess &access) {
 // asks its watch soon, which then reads the client's socket if it is due.
 void OnChipAccessSeen(Processor, uint32_t address, uint32_t, uint8_t size, bool write) {
     if (write && address >= 0xFFFFFE00u) sh2debug::AskSoon();
-    if (tap.listener != nullptr) tap.listener->Accessed(write, OnChipLocation(address), size);
+    if (accessListener != nullptr) accessListener->Accessed(write, OnChipLocation(address), size);
 }
 
 void ExitSeen() {
     sh2debug::AskSoon();
 }
-
-// Marks the debugger's own accesses, which no watchpoint sees.
-class DebuggerAccess {
-public:
-    DebuggerAccess() { tap.debugger = true; }
-    ~DebuggerAccess() { tap.debugger = false; }
-    DebuggerAccess(const DebuggerAccess &) = delete;
-    DebuggerAccess &operator=(const DebuggerAccess &) = delete;
-};
 
 // Whether the client's socket is due to be read (the run asks its watch at
 // least every kPollWork instructions).
@@ -161,10 +150,6 @@ std::optional<Processor> AllStopped() {
 
 }  // namespace
 
-void WatchHostAccesses() {
-    sh2host::hooks.onAccess = HostAccessSeen;
-}
-
 // Watches one stretch of a run:
 //   Run   a resume of gdb's: stops before an instruction at a breakpoint,
 //         after the stepped processor's instruction (and its slice's
@@ -197,7 +182,7 @@ public:
             stoppedAtResume_[sh2debug::IndexOf(processor)] = sh2debug::StoppedOnUndefinedOpcode(processor);
         }
         if (mode_ != Mode::Seek && !points_.watchpoints.empty()) {
-            tap.listener = this;
+            accessListener = this;
             sh2host::hooks.onAccess = HostAccessSeen;
         }
         ports.onExit = ExitSeen;
@@ -206,7 +191,7 @@ public:
         if (mode_ != Mode::Run) sh2host::quietMessages = true;
     }
     ~Watch() override {
-        tap.listener = nullptr;
+        accessListener = nullptr;
         sh2host::hooks.onAccess = hostHook_;
         ports.onExit = nullptr;
         if (mode_ != Mode::Run) sh2host::quietMessages = quietMessages_;
@@ -443,9 +428,6 @@ MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &link
     sh2debug::AbandonRound();  // a new session starts with a new round
     sh2debug::WatchOnChipAccesses(OnChipAccessSeen);
     sh2debug::ShowEachBoxOnce(true);  // a moment of the run come again shows no box again
-    // The callbacks that can report accesses are in place; they report only
-    // while a watchpoint is set.
-    if (sh2host::hooks.onAccess == HostAccessSeen) sh2host::hooks.onAccess = nullptr;
 }
 
 MachineTarget::~MachineTarget() {
@@ -482,15 +464,11 @@ void MachineTarget::WriteRegister(int thread, int index, uint32_t value) {
 }
 
 void MachineTarget::ReadMemory(int thread, uint32_t address, uint8_t *out, uint32_t length) {
-    const DebuggerAccess debugger;
     sh2debug::ReadMemory(ProcessorOfThread(thread), address, out, length);
 }
 
 void MachineTarget::WriteMemory(int thread, uint32_t address, const uint8_t *data, uint32_t length) {
-    {
-        const DebuggerAccess debugger;
-        sh2debug::WriteMemory(ProcessorOfThread(thread), address, data, length);
-    }
+    sh2debug::WriteMemory(ProcessorOfThread(thread), address, data, length);
     Changed();
 }
 

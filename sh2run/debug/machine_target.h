@@ -35,11 +35,6 @@
 
 namespace sh2run {
 
-// Gives the machine the host callbacks that can report accesses to the
-// debugger (for watchpoints; they report only while one is set). Call it
-// before InitSH2Plugin.
-void WatchHostAccesses();
-
 class MachineTarget : public sh2gdb::GdbTarget {
 public:
     // `linked`: the library's exports, for the interrupt requests; `memory`:

@@ -18,8 +18,7 @@ public:
     // Starts noting a stretch of `length` events from `start`, run again in
     // the history at `generation` (History::Generation) with `points`;
     // `processors` of them run.
-    void Begin(uint64_t generation, uint64_t start, uint64_t length, int processors,
-               const sh2gdb::StopPoints &points);
+    void Begin(uint64_t generation, uint64_t start, uint64_t length, int processors, const sh2gdb::StopPoints &points);
     // The instruction of processor 0 (the master) or 1 that starts at `time`
     // (a step back stops there; an undefined opcode's attempt is not one).
     void NoteInstruction(int processor, uint64_t time) { starts_[processor].push_back(time); }

@@ -40,19 +40,28 @@ void ArmOnChipWatch() {
     }
 }
 
-// The debugger's own accesses are nobody's to watch.
+bool debuggerAccessing = false;
+
+// The debugger's own accesses are nobody's to watch: the on-chip watch is
+// off while they run, and DebuggerAccessing() tells the host's.
 class DebuggerAccess {
 public:
-    explicit DebuggerAccess(sh2::SH2Core &core) : core_(core), hook_(core.onChipAccessHook) {
+    explicit DebuggerAccess(sh2::SH2Core &core)
+        : core_(core), hook_(core.onChipAccessHook), wasAccessing_(debuggerAccessing) {
         core.onChipAccessHook = nullptr;
+        debuggerAccessing = true;
     }
-    ~DebuggerAccess() { core_.onChipAccessHook = hook_; }
+    ~DebuggerAccess() {
+        core_.onChipAccessHook = hook_;
+        debuggerAccessing = wasAccessing_;
+    }
     DebuggerAccess(const DebuggerAccess &) = delete;
     DebuggerAccess &operator=(const DebuggerAccess &) = delete;
 
 private:
     sh2::SH2Core &core_;
     sh2::OnChipAccessHook hook_;
+    bool wasAccessing_;
 };
 
 // Everything of a core but its log file and its bindings to the host.
@@ -211,6 +220,10 @@ void WriteRegisters(Processor processor, const Registers &registers) {
     core.MACH = registers.MACH;
     core.MACL = registers.MACL;
     core.SR = registers.SR & sh2::kSrWritableBits;
+}
+
+bool DebuggerAccessing() {
+    return debuggerAccessing;
 }
 
 void ReadMemory(Processor processor, uint32_t address, uint8_t *out, uint32_t length) {

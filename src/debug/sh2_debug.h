@@ -71,6 +71,10 @@ void WriteRegisters(Processor processor, const Registers &registers);
 // with the widest access its alignment allows; the address wraps at 2^32.
 void ReadMemory(Processor processor, uint32_t address, uint8_t *out, uint32_t length);
 void WriteMemory(Processor processor, uint32_t address, const uint8_t *data, uint32_t length);
+// Whether ReadMemory or WriteMemory is under way: the host's callbacks see
+// their accesses too, and a host's own watch leaves them out, as the
+// on-chip watch does.
+bool DebuggerAccessing();
 
 // The opcode the processor's instruction fetch reads at `address`, straight
 // from the host's memory blocks.
