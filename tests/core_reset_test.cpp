@@ -47,8 +47,8 @@ void ExpectResetImageAndRam(const sh2::SH2Core &core) {
     uint32_t nonZeroRam = 0;
     for (uint8_t b : core.OnChipRam) nonZeroRam += b != 0;
     EXPECT_EQ(nonZeroRam, 0u) << "on-chip RAM is not all zero";
-    EXPECT_EQ(core.OCRA, 0xFFFF);
-    EXPECT_EQ(core.OCRB, 0xFFFF);
+    EXPECT_EQ(core.timer.OCRA, 0xFFFF);
+    EXPECT_EQ(core.timer.OCRB, 0xFFFF);
 }
 
 class CoreReset : public OnChipTest, public ::testing::WithParamInterface<bool> {
@@ -68,7 +68,7 @@ TEST_P(CoreReset, RestoresTheImageKeepsR0ToR14AndTheExceptionDropsInterrupts) {
     for (uint32_t i = 0; i < 15; ++i) core->R[i] = 0x10101010u * (i + 1) + i;
     core->VBR = 0x06000000;
     core->SR = 0x3F3;
-    core->OCRA = 0x1234;
+    core->timer.OCRA = 0x1234;
     std::memset(core->OnChipRegisterFile, 0x5A, sizeof core->OnChipRegisterFile);
     std::memset(core->OnChipRam, 0xA5, sizeof core->OnChipRam);
     sh2::RequestInterrupt(*core, 0x40, 5);
@@ -82,8 +82,8 @@ TEST_P(CoreReset, RestoresTheImageKeepsR0ToR14AndTheExceptionDropsInterrupts) {
     EXPECT_EQ(std::memcmp(registers, core->R, sizeof registers), 0) << "R0..R14 changed";
     EXPECT_EQ(core->VBR, 0u);
     EXPECT_EQ(core->SR, 0xF0u);
-    EXPECT_EQ(core->OCRA, 0x1234) << "the compare values stay";
-    core->OCRA = 0xFFFF;
+    EXPECT_EQ(core->timer.OCRA, 0x1234) << "the compare values stay";
+    core->timer.OCRA = 0xFFFF;
     ExpectResetImageAndRam(*core);
     EXPECT_EQ(sh2::Interrupting, 1);
     // The next slice end enters the exception; the interrupt is gone.

@@ -78,21 +78,21 @@ TEST_F(IsaLogicWindows, GbrPlusR0Wraps) {
 // separate accesses with their own side effects: at 0xFFFFFE14 the read
 // returns OCRA's high byte (not the image byte) and the write sets it.
 TEST_F(IsaLogicWindows, ReadModifyWriteOnTheCompareRegisterWindow) {
-    Core().OCRA = 0x1234;
+    Core().timer.OCRA = 0x1234;
     Core().GBR = 0xFFFFFE00;
     SetRegisters({{0, 0x14}});
     ASSERT_EQ(Core().OnChipRegisterFile[0x17] & 0x10, 0) << "TOCR selects OCRA";
     Execute(0xCD0F);  // and.b #0x0f,@(r0,gbr): 0x12 & 0x0F
-    EXPECT_EQ(Core().OCRA, 0x0234);
+    EXPECT_EQ(Core().timer.OCRA, 0x0234);
     EXPECT_EQ(Core().OnChipRegisterFile[0x14], 0x02);
     // TAS.B on the low byte: reads 0x34 from OCRA, T = 0, writes 0xB4.
     SetRegisters({{3, 0xFFFFFE15}});
     Core().SR = 0x1;
     Execute(0x431B);
-    EXPECT_EQ(Core().OCRA, 0x02B4);
+    EXPECT_EQ(Core().timer.OCRA, 0x02B4);
     EXPECT_EQ(Core().SR & 1u, 0u);
     // TST.B reads through the window too and writes nothing.
-    Core().OCRA = 0x8000;
+    Core().timer.OCRA = 0x8000;
     Execute(0xCC80);  // tst.b #0x80,@(r0,gbr)
     EXPECT_EQ(Core().SR & 1u, 0u);
     EXPECT_EQ(Core().OnChipRegisterFile[0x14], 0x02);

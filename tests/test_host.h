@@ -136,10 +136,10 @@ struct AddressName {
     }
 };
 
-// The raw bytes of a core, for "nothing at all changed" checks.
+// The raw bytes of a core's state, for "nothing at all changed" checks.
 inline std::vector<unsigned char> BytesOf(const sh2::SH2Core &core) {
-    const auto *first = reinterpret_cast<const unsigned char *>(&core);
-    return std::vector<unsigned char>(first, first + sizeof core);
+    const auto *state = reinterpret_cast<const unsigned char *>(static_cast<const sh2::SH2State *>(&core));
+    return std::vector<unsigned char>(state, state + sizeof(sh2::SH2State));
 }
 
 // The 16-bit value of the register image at `address` (big-endian), read

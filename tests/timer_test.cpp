@@ -201,9 +201,9 @@ INSTANTIATE_TEST_SUITE_P(Table, TimerUpdate, ::testing::ValuesIn(kUpdateCases), 
 TEST_F(FreeRunningTimer, CompareByteWritesKeepTheOtherHalf) {
     sh2::BusWriteByte(*core, kOcrLow, 0xFF);
     sh2::BusWriteByte(*core, kOcrHigh, 0x12);
-    EXPECT_EQ(core->OCRA, 0x12FFu);
+    EXPECT_EQ(core->timer.OCRA, 0x12FFu);
     sh2::BusWriteByte(*core, kOcrLow, 0x34);
-    EXPECT_EQ(core->OCRA, 0x1234u);
+    EXPECT_EQ(core->timer.OCRA, 0x1234u);
 }
 
 TEST_F(FreeRunningTimer, TocrBit4ChoosesTheRegisterBehindTheByteWindows) {
@@ -213,8 +213,8 @@ TEST_F(FreeRunningTimer, TocrBit4ChoosesTheRegisterBehindTheByteWindows) {
     sh2::BusWriteWord(*core, kOcrHigh, 0x1234);
     sh2::BusWriteLong(*core, kFrc, 0x00005678);
     EXPECT_EQ(sh2::BusReadWord(*core, kOcrHigh), 0x5678);
-    EXPECT_EQ(core->OCRA, 0xFFFF);
-    EXPECT_EQ(core->OCRB, 0xFFFF);
+    EXPECT_EQ(core->timer.OCRA, 0xFFFF);
+    EXPECT_EQ(core->timer.OCRB, 0xFFFF);
     SetCompares(0x1111, 0x2222);
     struct Step {
         uint8_t tocr;
@@ -237,8 +237,8 @@ TEST_F(FreeRunningTimer, TocrBit4ChoosesTheRegisterBehindTheByteWindows) {
         const uint16_t chosen = (s.tocr & 0x10) != 0 ? s.ocrb : s.ocra;
         EXPECT_EQ(sh2::BusReadByte(*core, kOcrHigh), chosen >> 8);
         EXPECT_EQ(sh2::BusReadByte(*core, kOcrLow), chosen & 0xFF);
-        EXPECT_EQ(core->OCRA, s.ocra);
-        EXPECT_EQ(core->OCRB, s.ocrb);
+        EXPECT_EQ(core->timer.OCRA, s.ocra);
+        EXPECT_EQ(core->timer.OCRB, s.ocrb);
     }
     // The image bytes only hold the last bytes written there.
     EXPECT_EQ(sh2::BusReadWord(*core, kOcrHigh), 0xBC9A);

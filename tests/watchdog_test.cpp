@@ -27,9 +27,9 @@ class Watchdog : public OnChipTest {
 protected:
     void SetUp() override {
         OnChipTest::SetUp();
-        core->watchdogControlCopy = kControlBefore;
-        core->watchdogCounterCopy = kCounterBefore;
-        core->resetControlCopy = kResetBefore;
+        core->watchdog.control = kControlBefore;
+        core->watchdog.counter = kCounterBefore;
+        core->watchdog.resetControl = kResetBefore;
     }
 
     void ExpectCopies(uint8_t control, uint8_t counter) {

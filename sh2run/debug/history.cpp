@@ -138,7 +138,7 @@ void History::Checkpoint(uint64_t time, const HostState &host) {
     if (!checkpoints_ || base_ != checkpoints_->baseTime || time <= checkpoints_->baseTime) return;
     Checkpoints &set = *checkpoints_;
     if (!set.points.empty() && set.points.back().time >= time) return;
-    CheckpointState point;
+    CheckpointState point{};
     point.time = time;
     point.library = std::make_shared<sh2debug::LibraryState>();
     sh2debug::SaveLibraryState(*point.library);

@@ -83,19 +83,20 @@ private:
         bool edit = false;
     };
     // A checkpoint keeps only the pages in which it differs from the base.
+    // (No member initialisers: value-initialise them, {}.)
     struct CheckpointState {
-        uint64_t time = 0;
+        uint64_t time;
         std::shared_ptr<sh2debug::LibraryState> library;
         HostState host;
         std::vector<std::pair<uint32_t, std::shared_ptr<const Page>>> pages;  // by page index
-        uint64_t bytes = 0;
+        uint64_t bytes;
     };
     struct Checkpoints {
-        uint64_t baseTime = 0;
+        uint64_t baseTime;
         std::shared_ptr<sh2debug::LibraryState> baseLibrary;
         std::vector<std::shared_ptr<const Page>> basePages;
         std::vector<CheckpointState> points;  // by time, after baseTime
-        uint64_t bytes = 0;
+        uint64_t bytes;
     };
     void DropOldest();
     // Restores `checkpoint`, or the base itself when it is null.

@@ -36,19 +36,19 @@ void SetStatusFlag(SH2Core &core, uint8_t flag) {
 }
 
 uint16_t &SelectedCompareRegister(SH2Core &core) {
-    return (ImageByte(core, reg::TOCR) & kTocrSelectB) != 0 ? core.OCRB : core.OCRA;
+    return (ImageByte(core, reg::TOCR) & kTocrSelectB) != 0 ? core.timer.OCRB : core.timer.OCRA;
 }
 
 }  // namespace
 
 void UpdateFreeRunningTimer(SH2Core &core, int32_t cycles) {
-    const uint32_t sum = core.timerPrescalerRemainder + static_cast<uint32_t>(cycles);
-    const uint32_t ticks = sum >> core.timerPrescalerShift;
+    const uint32_t sum = core.timer.prescalerRemainder + static_cast<uint32_t>(cycles);
+    const uint32_t ticks = sum >> core.timer.prescalerShift;
     if (ticks == 0) {
-        core.timerPrescalerRemainder = static_cast<uint16_t>(sum & 0xFFFF);
+        core.timer.prescalerRemainder = static_cast<uint16_t>(sum & 0xFFFF);
         return;
     }
-    core.timerPrescalerRemainder = static_cast<uint16_t>(sum & core.timerPrescalerMask);
+    core.timer.prescalerRemainder = static_cast<uint16_t>(sum & PrescalerMask(core.timer));
 
     const uint32_t oldCount = ImageWord(core, reg::FRC);
     const uint32_t total = oldCount + ticks;
@@ -64,7 +64,7 @@ void UpdateFreeRunningTimer(SH2Core &core, int32_t cycles) {
     }
     // The compare windows are taken without wrap-around: a value passed while
     // the counter wrapped is not matched in this update.
-    if (oldCount <= core.OCRA && core.OCRA <= newCount) {
+    if (oldCount <= core.timer.OCRA && core.timer.OCRA <= newCount) {
         SetStatusFlag(core, kFtcsrCompareA);
         if ((enables & kTierCompareAEnable) != 0) {
             RequestTimerInterrupt(core, reg::VCRC_LOW);
@@ -73,7 +73,7 @@ void UpdateFreeRunningTimer(SH2Core &core, int32_t cycles) {
             SetImageWord(core, reg::FRC, 0);
         }
     }
-    if (oldCount <= core.OCRB && core.OCRB <= newCount) {
+    if (oldCount <= core.timer.OCRB && core.timer.OCRB <= newCount) {
         SetStatusFlag(core, kFtcsrCompareB);
         if ((enables & kTierCompareBEnable) != 0) {
             RequestTimerInterrupt(core, reg::VCRC_LOW);
@@ -90,7 +90,7 @@ void CaptureInput(SH2Core &core) {
 }
 
 uint8_t TimerReadCompareByte(const SH2Core &core, uint32_t address) {
-    const uint16_t value = (ImageByte(core, reg::TOCR) & kTocrSelectB) != 0 ? core.OCRB : core.OCRA;
+    const uint16_t value = (ImageByte(core, reg::TOCR) & kTocrSelectB) != 0 ? core.timer.OCRB : core.timer.OCRA;
     return address == reg::OCRH ? static_cast<uint8_t>(value >> 8) : static_cast<uint8_t>(value);
 }
 
@@ -105,18 +105,9 @@ void TimerWriteCompareByte(SH2Core &core, uint32_t address, uint8_t value) {
 
 void TimerWriteControl(SH2Core &core, uint8_t value) {
     switch (value & 3) {
-        case 0:
-            core.timerPrescalerShift = 3;
-            core.timerPrescalerMask = 7;
-            break;
-        case 1:
-            core.timerPrescalerShift = 5;
-            core.timerPrescalerMask = 31;
-            break;
-        case 2:
-            core.timerPrescalerShift = 7;
-            core.timerPrescalerMask = 127;
-            break;
+        case 0: core.timer.prescalerShift = 3; break;
+        case 1: core.timer.prescalerShift = 5; break;
+        case 2: core.timer.prescalerShift = 7; break;
         default:  // external clock: the previous selection stays in force
             break;
     }

@@ -17,10 +17,10 @@ void WatchdogWriteWord(SH2Core &core, uint16_t value) {
     const auto code = static_cast<uint8_t>(value >> 8);
     const auto data = static_cast<uint8_t>(value);
     if (code == kCounterWriteCode) {
-        core.watchdogCounterCopy = data;
+        core.watchdog.counter = data;
     } else if (code == kControlWriteCode) {
-        core.watchdogControlCopy = data;
-        core.watchdogCounterCopy = 0;
+        core.watchdog.control = data;
+        core.watchdog.counter = 0;
         // The control write both makes and withdraws the exception request.
         core.exceptionRequest = (data & kTimerEnable) != 0 ? 1 : 0;
     }
@@ -28,9 +28,9 @@ void WatchdogWriteWord(SH2Core &core, uint16_t value) {
 
 uint8_t WatchdogReadByte(const SH2Core &core, uint32_t address) {
     switch (address) {
-        case reg::WTCSR: return core.watchdogControlCopy;
-        case reg::WTCNT: return core.watchdogCounterCopy;
-        default: return core.resetControlCopy;
+        case reg::WTCSR: return core.watchdog.control;
+        case reg::WTCNT: return core.watchdog.counter;
+        default: return core.watchdog.resetControl;
     }
 }
 

@@ -97,16 +97,15 @@ SH2Core *CreateCore(bool isMaster, const SH2HostInterface &host) {
 
     // Free-running timer: internal clock / 8. The output-compare registers
     // start at 0xFFFF, as on the chip.
-    core->timerPrescalerShift = 3;
-    core->timerPrescalerMask = 7;
-    core->timerPrescalerRemainder = 0;
-    core->OCRA = 0xFFFF;
-    core->OCRB = 0xFFFF;
+    core->timer.prescalerShift = 3;
+    core->timer.prescalerRemainder = 0;
+    core->timer.OCRA = 0xFFFF;
+    core->timer.OCRB = 0xFFFF;
 
     // Watchdog read-back copies start as the register image does.
-    core->watchdogControlCopy = 0x18;
-    core->watchdogCounterCopy = 0x00;
-    core->resetControlCopy = 0x1F;
+    core->watchdog.control = 0x18;
+    core->watchdog.counter = 0x00;
+    core->watchdog.resetControl = 0x1F;
 
     core->exceptionRequest = 0;
 

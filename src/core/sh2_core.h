@@ -1,10 +1,11 @@
-// One emulated SH-2 processor: registers, on-chip register image, on-chip RAM,
-// host bindings, timer and watchdog state, pending interrupts and slice
-// bookkeeping.
+// One emulated SH-2 processor: its state (registers, on-chip register image,
+// on-chip RAM, timer and watchdog state, pending interrupts and slice
+// bookkeeping) and its host bindings.
 #pragma once
 
 #include <cstdint>
 #include <fstream>
+#include <type_traits>
 
 #include "sh2_plugin.h"
 
@@ -38,7 +39,33 @@ struct SH2Core;
 // null otherwise.
 using OnChipAccessHook = void (*)(const SH2Core &core, uint32_t address, uint32_t value, uint8_t size, bool write);
 
-struct SH2Core {
+// The free-running timer's state beside its register image: the prescaler
+// (the clock divided by 1 << prescalerShift: 8, 32 or 128) with the cycles
+// it has not yet counted, and the two compare values behind their byte
+// windows.
+struct FreeRunningTimerState {
+    uint32_t prescalerShift;
+    uint16_t prescalerRemainder;
+    uint16_t OCRA;
+    uint16_t OCRB;
+};
+
+inline uint32_t PrescalerMask(const FreeRunningTimerState &timer) {
+    return (1u << timer.prescalerShift) - 1;
+}
+
+// What the watchdog's registers read back: they are written through a
+// password, so the register image does not hold them.
+struct WatchdogState {
+    uint8_t control;       // WTCSR (0xFFFFFE80)
+    uint8_t counter;       // WTCNT (0xFFFFFE81)
+    uint8_t resetControl;  // RSTCSR (0xFFFFFE83)
+};
+
+// Everything a processor is, as one plain record: saving, restoring and
+// comparing a processor is one assignment or one memcmp. The division unit
+// and the DMA controller live in the register image.
+struct SH2State {
     uint32_t R[16];
     uint32_t SR;
     uint32_t GBR;
@@ -49,25 +76,11 @@ struct SH2Core {
     uint32_t PC;                                          // address of the instruction fetched next
     uint8_t OnChipRegisterFile[kOnChipRegisterFileSize];  // 0xFFFFFE00..0xFFFFFFFF, big-endian
     uint8_t OnChipRam[kOnChipRamSize];                    // big-endian
-    const uint8_t *memoryBlocks[3];
     uint8_t isMaster;
-    HostReadByteFn ReadByte;
-    HostReadWordFn ReadWord;
-    HostReadLongFn ReadLong;
-    HostWriteByteFn WriteByte;
-    HostWriteWordFn WriteWord;
-    HostWriteLongFn WriteLong;
-    uint32_t timerPrescalerShift;
-    uint32_t timerPrescalerMask;
-    uint16_t timerPrescalerRemainder;
-    uint16_t OCRA;
-    uint16_t OCRB;
+    FreeRunningTimerState timer;
     uint8_t exceptionRequest;
-    uint8_t watchdogControlCopy;  // read back at WTCSR (0xFFFFFE80)
-    uint8_t watchdogCounterCopy;  // read back at WTCNT (0xFFFFFE81)
-    uint8_t resetControlCopy;     // read back at RSTCSR (0xFFFFFE83)
+    WatchdogState watchdog;
     PendingInterruptTable pendingInterrupts;
-    std::ofstream logFile;
     uint16_t currentOpcode;
     int32_t sliceCycles;
 
@@ -85,6 +98,20 @@ struct SH2Core {
     // no cycles) that the slice is in: its length, and sliceCycles during it.
     uint32_t freeRunLength;
     int32_t freeRunCycles;
+};
+static_assert(std::is_trivially_copyable_v<SH2State>);
+
+// A processor with its bindings: the host's memory blocks and callbacks, its
+// log file and the debugger's on-chip watch.
+struct SH2Core : SH2State {
+    const uint8_t *memoryBlocks[3];
+    HostReadByteFn ReadByte;
+    HostReadWordFn ReadWord;
+    HostReadLongFn ReadLong;
+    HostWriteByteFn WriteByte;
+    HostWriteWordFn WriteWord;
+    HostWriteLongFn WriteLong;
+    std::ofstream logFile;
     OnChipAccessHook onChipAccessHook;
 };
 

@@ -64,40 +64,6 @@ private:
     bool wasAccessing_;
 };
 
-// Everything of a core but its log file and its bindings to the host.
-void CopyCoreState(sh2::SH2Core &to, const sh2::SH2Core &from) {
-    std::copy(std::begin(from.R), std::end(from.R), std::begin(to.R));
-    to.SR = from.SR;
-    to.GBR = from.GBR;
-    to.VBR = from.VBR;
-    to.MACH = from.MACH;
-    to.MACL = from.MACL;
-    to.PR = from.PR;
-    to.PC = from.PC;
-    std::copy(std::begin(from.OnChipRegisterFile), std::end(from.OnChipRegisterFile),
-              std::begin(to.OnChipRegisterFile));
-    std::copy(std::begin(from.OnChipRam), std::end(from.OnChipRam), std::begin(to.OnChipRam));
-    to.isMaster = from.isMaster;
-    to.timerPrescalerShift = from.timerPrescalerShift;
-    to.timerPrescalerMask = from.timerPrescalerMask;
-    to.timerPrescalerRemainder = from.timerPrescalerRemainder;
-    to.OCRA = from.OCRA;
-    to.OCRB = from.OCRB;
-    to.exceptionRequest = from.exceptionRequest;
-    to.watchdogControlCopy = from.watchdogControlCopy;
-    to.watchdogCounterCopy = from.watchdogCounterCopy;
-    to.resetControlCopy = from.resetControlCopy;
-    to.pendingInterrupts = from.pendingInterrupts;
-    to.currentOpcode = from.currentOpcode;
-    to.sliceCycles = from.sliceCycles;
-    to.sliceTarget = from.sliceTarget;
-    to.inDelaySlot = from.inDelaySlot;
-    to.delaySlotStartCycles = from.delaySlotStartCycles;
-    to.stoppedOnUndefinedOpcode = from.stoppedOnUndefinedOpcode;
-    to.freeRunLength = from.freeRunLength;
-    to.freeRunCycles = from.freeRunCycles;
-}
-
 uint64_t eventCount = 0;
 bool askSoon = false;
 
@@ -276,7 +242,7 @@ void WatchOnChipAccesses(OnChipAccessWatch watch) {
 }
 
 struct LibraryState::Data {
-    sh2::SH2Core cores[2];
+    sh2::SH2State cores[2];
     bool exists[2] = {false, false};
     uint8_t slaveEnabled = 0;
     uint8_t interrupting = 0;
@@ -297,7 +263,7 @@ void SaveLibraryState(LibraryState &state) {
     for (const Processor processor : kProcessors) {
         const int index = IndexOf(processor);
         d.exists[index] = Exists(processor);
-        if (d.exists[index]) CopyCoreState(d.cores[index], CoreOf(processor));
+        if (d.exists[index]) d.cores[index] = CoreOf(processor);
     }
     d.slaveEnabled = sh2::SlaveEnabled;
     d.interrupting = sh2::Interrupting;
@@ -310,7 +276,7 @@ void RestoreLibraryState(const LibraryState &state) {
     const LibraryState::Data &d = *state.data;
     for (const Processor processor : kProcessors) {
         const int index = IndexOf(processor);
-        if (d.exists[index] && Exists(processor)) CopyCoreState(CoreOf(processor), d.cores[index]);
+        if (d.exists[index] && Exists(processor)) static_cast<sh2::SH2State &>(CoreOf(processor)) = d.cores[index];
     }
     sh2::SlaveEnabled = d.slaveEnabled;
     sh2::Interrupting = d.interrupting;
