@@ -148,90 +148,117 @@ std::optional<Processor> AllStopped() {
     return Processor::Master;
 }
 
+// Whether the instruction at `pc` is an undefined opcode's attempt.
+bool UndefinedAt(Processor processor, uint32_t pc) {
+    static const std::vector<bool> undefined = [] {
+        std::vector<bool> table(0x10000);
+        for (uint32_t opcode = 0; opcode < 0x10000; ++opcode) {
+            table[opcode] = !sh2debug::DescribeInstruction(static_cast<uint16_t>(opcode)).defined;
+        }
+        return table;
+    }();
+    return undefined[sh2debug::FetchOpcode(processor, pc)];
+}
+
+// Whether a breakpoint at `pc` stops `processor`: it has no condition, or
+// one of its conditions holds (or cannot be evaluated, which gdb then looks
+// at itself). Conditions see gdb's view: its register numbers, memory as the
+// processor sees it.
+bool ConditionHolds(MachineTarget &target, const sh2gdb::StopPoints &points, Processor processor, uint32_t pc) {
+    const auto found = points.conditions.find(pc);
+    if (found == points.conditions.end()) return true;
+    const int thread = ThreadOf(processor);
+    sh2gdb::AgentContext context;
+    context.readRegister = [&](int number) -> std::optional<uint64_t> {
+        if (number < 0 || number >= sh2gdb::kRegisterCount) return std::nullopt;
+        return target.ReadRegister(thread, number);
+    };
+    context.readMemory = [&](uint64_t address, int length, uint64_t &value) {
+        if (address > UINT32_MAX) return false;
+        uint8_t bytes[8];
+        target.ReadMemory(thread, static_cast<uint32_t>(address), bytes, static_cast<uint32_t>(length));
+        value = 0;
+        for (int i = 0; i < length; ++i) value = value << 8 | bytes[i];
+        return true;
+    };
+    for (const std::vector<uint8_t> &condition : found->second) {
+        uint64_t result = 0;
+        if (!sh2gdb::EvaluateAgentExpression(condition, context, result) || result != 0) return true;
+    }
+    return false;
+}
+
+// Hands the run's accesses to `listener` while it lives, when there are
+// watchpoints to see them.
+class AccessListening {
+public:
+    AccessListening(AccessListener *listener, bool watching) {
+        if (!watching) return;
+        accessListener = listener;
+        sh2host::hooks.onAccess = HostAccessSeen;
+    }
+    ~AccessListening() {
+        accessListener = nullptr;
+        sh2host::hooks.onAccess = hostHook_;
+    }
+    AccessListening(const AccessListening &) = delete;
+    AccessListening &operator=(const AccessListening &) = delete;
+
+private:
+    void (*const hostHook_)(const sh2host::HostAccess &) = sh2host::hooks.onAccess;  // put back at the end
+};
+
+// A stretch of the past run again prints none of the plug-in's messages a
+// second time (its boxes: ShowEachBoxOnce).
+class QuietReplay {
+public:
+    QuietReplay() { sh2host::quietMessages = true; }
+    ~QuietReplay() { sh2host::quietMessages = wasQuiet_; }
+    QuietReplay(const QuietReplay &) = delete;
+    QuietReplay &operator=(const QuietReplay &) = delete;
+
+private:
+    const bool wasQuiet_ = sh2host::quietMessages;
+};
+
 }  // namespace
 
-// Watches one stretch of a run:
-//   Run   a resume of gdb's: stops before an instruction at a breakpoint,
-//         after the stepped processor's instruction (and its slice's
-//         servicing, if the instruction ended the slice) or once a range
-//         step leaves its range, right after the program's exit, an
-//         undefined opcode or an access a watchpoint sees, or when the
-//         client interrupts; records snapshots as it goes. A continue is
-//         asked only at breakpoints, every kPollWork instructions and when
-//         something asks it soon, and told of no instruction;
-//   Seek  runs again up to a moment of the history and stops there;
-//   Scan  runs again over a stretch of the history, noting in the replay
-//         memo every moment before its end at which a backward resume would
-//         stop, and taking checkpoints as it goes.
-class MachineTarget::Watch : public sh2debug::Observer, public AccessListener {
+// A resume of gdb's: stops before an instruction at a breakpoint, after the
+// stepped processor's instruction (and its slice's servicing, if the
+// instruction ended the slice) or once a range step leaves its range, right
+// after the program's exit, an undefined opcode or an access a watchpoint
+// sees, or when the client interrupts; records snapshots as it goes. A
+// continue is asked only at breakpoints, every kPollWork instructions and
+// when something asks it soon, and told of no instruction. With an edit
+// ahead (`edit`, 0: none), it also stops there.
+class MachineTarget::RunWatch : public sh2debug::Observer, public AccessListener {
 public:
-    enum class Mode { Run, Seek, Scan };
-
-    Watch(MachineTarget &target, Mode mode, const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
-          const std::function<bool()> &interrupted, uint64_t until)
+    RunWatch(MachineTarget &target, const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
+             const std::function<bool()> &interrupted, uint64_t edit)
         : target_(target),
-          mode_(mode),
           request_(request),
           points_(points),
           interrupted_(interrupted),
-          until_(until),
+          edit_(edit),
           breakpoints_(std::vector<uint32_t>(points.breakpoints.begin(), points.breakpoints.end())) {
         for (const Processor processor : sh2debug::kProcessors) {
             if (!sh2debug::Exists(processor)) continue;
             resumePc_[sh2debug::IndexOf(processor)] = sh2debug::ReadRegisters(processor).PC;
             stoppedAtResume_[sh2debug::IndexOf(processor)] = sh2debug::StoppedOnUndefinedOpcode(processor);
         }
-        if (mode_ != Mode::Seek && !points_.watchpoints.empty()) {
-            accessListener = this;
-            sh2host::hooks.onAccess = HostAccessSeen;
-        }
         ports.onExit = ExitSeen;
-        // A stretch of the past run again prints none of the plug-in's
-        // messages a second time (its boxes: ShowEachBoxOnce).
-        if (mode_ != Mode::Run) sh2host::quietMessages = true;
     }
-    ~Watch() override {
-        accessListener = nullptr;
-        sh2host::hooks.onAccess = hostHook_;
-        ports.onExit = nullptr;
-        if (mode_ != Mode::Run) sh2host::quietMessages = quietMessages_;
-    }
-    Watch(const Watch &) = delete;
-    Watch &operator=(const Watch &) = delete;
+    ~RunWatch() override { ports.onExit = nullptr; }
+    RunWatch(const RunWatch &) = delete;
+    RunWatch &operator=(const RunWatch &) = delete;
 
     Interests Wants() const override {
-        if (mode_ != Mode::Run || request_.kind != sh2gdb::ResumeRequest::Continue || until_ != 0) return {};
+        if (request_.kind != sh2gdb::ResumeRequest::Continue || edit_ != 0) return {};
         return {false, &breakpoints_, kPollWork, false};
     }
 
     bool BeforeInstruction(Processor processor, uint32_t pc) override {
-        const uint64_t now = sh2debug::EventCount();
-        switch (mode_) {
-            case Mode::Seek: return now != until_;
-            case Mode::Scan:
-                if (now >= until_) return false;
-                eventStart_ = now;
-                // A step back never stops on an undefined opcode's attempt:
-                // its stop belongs to the instruction before it.
-                if (!UndefinedAt(processor, pc)) target_.memo_.NoteInstruction(sh2debug::IndexOf(processor), now);
-                if (points_.breakpoints.count(pc) != 0 && ConditionHolds(processor, pc)) {
-                    target_.memo_.NoteStop(now,
-                                           StopEvent{.kind = StopEvent::Breakpoint, .thread = ThreadOf(processor)});
-                }
-                if (now >= checkpointDue_) {
-                    target_.history_.Checkpoint(now, target_.Host());
-                    checkpointDue_ = now + kCheckpointInterval;
-                }
-                // A Ctrl-C is looked for as often as in a forward run.
-                if (++scanned_ % kPollWork == 0 && PollDue() && interrupted_()) {
-                    interruptedScan_ = true;
-                    return false;
-                }
-                return true;
-            case Mode::Run:
-                if (ReachedEdit(now)) return false;
-                break;
-        }
+        if (ReachedEdit()) return false;
         current_ = processor;
         if (stop_ || Exited()) return false;
         target_.RecordIfDue();
@@ -242,7 +269,7 @@ public:
         // A step that reaches an undefined opcode goes on into it, so that it
         // stops with SIGILL at once.
         if (Stepped(processor) && !UndefinedAt(processor, pc)) return Stop(StopEvent::Step, processor);
-        if (!resuming && points_.breakpoints.count(pc) != 0 && ConditionHolds(processor, pc)) {
+        if (!resuming && points_.breakpoints.count(pc) != 0 && ConditionHolds(target_, points_, processor, pc)) {
             return Stop(StopEvent::Breakpoint, processor);
         }
         if (PollDue() && interrupted_()) return Stop(StopEvent::Interrupted, processor);
@@ -251,34 +278,20 @@ public:
 
     // Told only while stepping.
     void AfterInstruction(const sh2debug::Instruction &instruction) override {
-        if (mode_ != Mode::Run || instruction.processor != Stepping()) return;
+        if (instruction.processor != Stepping()) return;
         const bool inRange = instruction.nextPc - request_.rangeStart < request_.rangeEnd - request_.rangeStart;
         if (request_.kind == sh2gdb::ResumeRequest::Step || !inRange) stepped_ = true;
     }
 
     bool BeforeService(Processor processor) override {
-        const uint64_t now = sh2debug::EventCount();
-        switch (mode_) {
-            case Mode::Seek: return now != until_;
-            case Mode::Scan: eventStart_ = now; return now < until_;
-            case Mode::Run:
-                if (ReachedEdit(now)) return false;
-                break;
-        }
+        if (ReachedEdit()) return false;
         current_ = processor;
         return !stop_ && !Exited() && !StoppedNow(processor);
     }
 
     bool AfterService(Processor processor, int32_t cycles, int32_t) override {
         target_.slices_.CountSlice(processor, cycles);
-        const uint64_t now = sh2debug::EventCount();
-        switch (mode_) {
-            case Mode::Seek: return now != until_;
-            case Mode::Scan: return now < until_;
-            case Mode::Run:
-                if (ReachedEdit(now)) return false;
-                break;
-        }
+        if (ReachedEdit()) return false;
         if (stop_) return false;  // a frame of the servicing reached a watchpoint
         target_.RecordIfDue();
         if (processor != Stepping()) return true;
@@ -288,27 +301,20 @@ public:
         return !(stepped_ || leftRange) || Stop(StopEvent::Step, processor);
     }
 
-    // An access of the run: a stop (Run) or a moment to go back to (Scan)
-    // when a watchpoint sees it.
+    // An access a watchpoint sees stops the run.
     void Accessed(bool write, uint32_t location, uint32_t size) override {
-        if (mode_ == Mode::Run && stop_) return;
+        if (stop_) return;
         std::optional<StopEvent> hit = watchIndex_.Hit(write, location, size);
         if (!hit) return;
         hit->thread = ThreadOf(sh2debug::RoundProcessor());
-        if (mode_ == Mode::Run) {
-            stop_ = hit;
-            sh2debug::AskSoon();
-        } else if (mode_ == Mode::Scan) {
-            target_.memo_.NoteStop(eventStart_, *hit);
-        }
+        stop_ = hit;
+        sh2debug::AskSoon();
     }
 
     const std::optional<StopEvent> &stop() const { return stop_; }
-    // Scan: whether a Ctrl-C stopped it.
-    bool interruptedScan() const { return interruptedScan_; }
-    // Run: whether the run stopped at the edit it was given.
+    // Whether the run stopped at the edit it was given.
     bool reachedEdit() const { return reachedEdit_; }
-    // What each processor has done of the resume so far: a Run watch that
+    // What each processor has done of the resume so far: a watch that
     // stopped at an edit hands it to the one that goes on from there.
     struct Progress {
         uint32_t resumePc[2];
@@ -329,48 +335,10 @@ public:
     }
 
 private:
-    // Run, with an edit ahead (until_): whether the run has come to it.
-    bool ReachedEdit(uint64_t now) {
-        if (until_ == 0 || now < until_) return false;
+    bool ReachedEdit() {
+        if (edit_ == 0 || sh2debug::EventCount() < edit_) return false;
         reachedEdit_ = true;
         return true;
-    }
-    // Whether a breakpoint at `pc` stops `processor`: it has no condition,
-    // or one of its conditions holds (or cannot be evaluated, which gdb then
-    // looks at itself).
-    bool ConditionHolds(Processor processor, uint32_t pc) const {
-        const auto found = points_.conditions.find(pc);
-        if (found == points_.conditions.end()) return true;
-        // gdb's view: its register numbers, memory as the processor sees it.
-        const int thread = ThreadOf(processor);
-        sh2gdb::AgentContext context;
-        context.readRegister = [&](int number) -> std::optional<uint64_t> {
-            if (number < 0 || number >= sh2gdb::kRegisterCount) return std::nullopt;
-            return target_.ReadRegister(thread, number);
-        };
-        context.readMemory = [&](uint64_t address, int length, uint64_t &value) {
-            if (address > UINT32_MAX) return false;
-            uint8_t bytes[8];
-            target_.ReadMemory(thread, static_cast<uint32_t>(address), bytes, static_cast<uint32_t>(length));
-            value = 0;
-            for (int i = 0; i < length; ++i) value = value << 8 | bytes[i];
-            return true;
-        };
-        for (const std::vector<uint8_t> &condition : found->second) {
-            uint64_t result = 0;
-            if (!sh2gdb::EvaluateAgentExpression(condition, context, result) || result != 0) return true;
-        }
-        return false;
-    }
-    static bool UndefinedAt(Processor processor, uint32_t pc) {
-        static const std::vector<bool> undefined = [] {
-            std::vector<bool> table(0x10000);
-            for (uint32_t opcode = 0; opcode < 0x10000; ++opcode) {
-                table[opcode] = !sh2debug::DescribeInstruction(static_cast<uint16_t>(opcode)).defined;
-            }
-            return table;
-        }();
-        return undefined[sh2debug::FetchOpcode(processor, pc)];
     }
     std::optional<Processor> Stepping() const {
         if (request_.kind == sh2gdb::ResumeRequest::Continue) return std::nullopt;
@@ -400,26 +368,105 @@ private:
     }
 
     MachineTarget &target_;
-    const Mode mode_;
     const sh2gdb::ResumeRequest request_;
     const sh2gdb::StopPoints &points_;
     const std::function<bool()> &interrupted_;
-    const uint64_t until_;  // Seek: where to stop; Scan: where the stretch ends; Run: the next edit (0: none)
+    const uint64_t edit_;
     bool reachedEdit_ = false;
-    uint32_t scanned_ = 0;          // Scan: instructions so far
-    bool interruptedScan_ = false;  // Scan: stopped by a Ctrl-C
     const sh2debug::BreakpointFilter breakpoints_;
     const WatchIndex watchIndex_{points_.watchpoints};
-    void (*const hostHook_)(const sh2host::HostAccess &) = sh2host::hooks.onAccess;  // put back at the end
-    const bool quietMessages_ = sh2host::quietMessages;
     uint32_t resumePc_[2] = {0, 0};
     bool stoppedAtResume_[2] = {false, false};
     bool ran_[2] = {false, false};
     bool stepped_ = false;
     Processor current_ = Processor::Master;
     std::optional<StopEvent> stop_;
-    uint64_t eventStart_ = 0;     // Scan: when the current instruction or servicing began
-    uint64_t checkpointDue_ = 0;  // Scan: when the next checkpoint is due
+    const AccessListening listening_{this, !points_.watchpoints.empty()};  // last: once the rest is set up
+};
+
+// Runs again up to a moment of the history and stops there.
+class MachineTarget::SeekWatch : public sh2debug::Observer {
+public:
+    SeekWatch(MachineTarget &target, uint64_t until) : target_(target), until_(until) {}
+
+    bool BeforeInstruction(Processor, uint32_t) override { return sh2debug::EventCount() != until_; }
+    void AfterInstruction(const sh2debug::Instruction &) override {}
+    bool BeforeService(Processor) override { return sh2debug::EventCount() != until_; }
+    bool AfterService(Processor processor, int32_t cycles, int32_t) override {
+        target_.slices_.CountSlice(processor, cycles);
+        return sh2debug::EventCount() != until_;
+    }
+
+private:
+    MachineTarget &target_;
+    const uint64_t until_;
+    const QuietReplay quiet_;
+};
+
+// Runs again over a stretch of the history up to `until`, noting in the
+// replay memo every moment at which a backward resume would stop (each
+// instruction's start, each breakpoint and watchpoint hit with the stop
+// points), and taking checkpoints as it goes.
+class MachineTarget::ScanWatch : public sh2debug::Observer, public AccessListener {
+public:
+    ScanWatch(MachineTarget &target, const sh2gdb::StopPoints &points, const std::function<bool()> &interrupted,
+              uint64_t until)
+        : target_(target), points_(points), interrupted_(interrupted), until_(until) {}
+
+    bool BeforeInstruction(Processor processor, uint32_t pc) override {
+        const uint64_t now = sh2debug::EventCount();
+        if (now >= until_) return false;
+        eventStart_ = now;
+        // A step back never stops on an undefined opcode's attempt: its stop
+        // belongs to the instruction before it.
+        if (!UndefinedAt(processor, pc)) target_.memo_.NoteInstruction(sh2debug::IndexOf(processor), now);
+        if (points_.breakpoints.count(pc) != 0 && ConditionHolds(target_, points_, processor, pc)) {
+            target_.memo_.NoteStop(now, StopEvent{.kind = StopEvent::Breakpoint, .thread = ThreadOf(processor)});
+        }
+        if (now >= checkpointDue_) {
+            target_.history_.Checkpoint(now, target_.Host());
+            checkpointDue_ = now + kCheckpointInterval;
+        }
+        // A Ctrl-C is looked for as often as in a forward run.
+        if (++scanned_ % kPollWork == 0 && PollDue() && interrupted_()) {
+            interruptedByClient_ = true;
+            return false;
+        }
+        return true;
+    }
+    void AfterInstruction(const sh2debug::Instruction &) override {}
+    bool BeforeService(Processor) override {
+        eventStart_ = sh2debug::EventCount();
+        return eventStart_ < until_;
+    }
+    bool AfterService(Processor processor, int32_t cycles, int32_t) override {
+        target_.slices_.CountSlice(processor, cycles);
+        return sh2debug::EventCount() < until_;
+    }
+
+    // An access a watchpoint sees: a moment to go back to.
+    void Accessed(bool write, uint32_t location, uint32_t size) override {
+        std::optional<StopEvent> hit = watchIndex_.Hit(write, location, size);
+        if (!hit) return;
+        hit->thread = ThreadOf(sh2debug::RoundProcessor());
+        target_.memo_.NoteStop(eventStart_, *hit);
+    }
+
+    // Whether a Ctrl-C stopped it.
+    bool interrupted() const { return interruptedByClient_; }
+
+private:
+    MachineTarget &target_;
+    const sh2gdb::StopPoints &points_;
+    const std::function<bool()> &interrupted_;
+    const uint64_t until_;
+    uint32_t scanned_ = 0;  // instructions so far
+    bool interruptedByClient_ = false;
+    uint64_t eventStart_ = 0;     // when the current instruction or servicing began
+    uint64_t checkpointDue_ = 0;  // when the next checkpoint is due
+    const WatchIndex watchIndex_{points_.watchpoints};
+    const QuietReplay quiet_;
+    const AccessListening listening_{this, !points_.watchpoints.empty()};  // last: once the rest is set up
 };
 
 MachineTarget::MachineTarget(const Options &options, const sh2host::Plugin &linked, sh2host::HostMemory &memory)
@@ -563,9 +610,7 @@ void MachineTarget::SeekTo(uint64_t time) {
     schedule_.Rewind(host.rounds, host.cycles);
     slices_ = host.slices;
     if (restored == time) return;
-    const sh2gdb::StopPoints none;
-    const std::function<bool()> never = [] { return false; };
-    Watch seek(*this, Watch::Mode::Seek, {}, none, never, time);
+    SeekWatch seek(*this, time);
     Run(seek);
 }
 
@@ -596,11 +641,11 @@ StopEvent MachineTarget::Forward(const sh2gdb::ResumeRequest &request, const sh2
     }
     // Where the debugger changed the past, the run takes up the changed
     // state when it comes to that moment again.
-    std::optional<Watch::Progress> progress;
+    std::optional<RunWatch::Progress> progress;
     for (;;) {
         const std::optional<uint64_t> edit = history_.NextEditAfter(sh2debug::EventCount());
         {
-            Watch watch(*this, Watch::Mode::Run, request, points, interrupted, edit.value_or(0));
+            RunWatch watch(*this, request, points, interrupted, edit.value_or(0));
             if (progress) watch.CarryOn(*progress);
             Run(watch);
             if (!watch.reachedEdit()) return *watch.stop();
@@ -633,11 +678,11 @@ StopEvent MachineTarget::Backward(const sh2gdb::ResumeRequest &request, const sh
         history_.BeginCheckpoints();
         memo_.Begin(history_.Generation(), times[i], end - times[i], ThreadCount(), points);
         {
-            Watch scan(*this, Watch::Mode::Scan, request, points, interrupted, end);
+            ScanWatch scan(*this, points, interrupted, end);
             Run(scan);
             // A Ctrl-C stops the run back in time where the scan stood: a
             // moment between the one it went back to and the one it left.
-            if (scan.interruptedScan()) {
+            if (scan.interrupted()) {
                 memo_.Clear();
                 return StopEvent{.kind = StopEvent::Interrupted, .thread = ThreadOf(sh2debug::RoundProcessor())};
             }

@@ -67,7 +67,11 @@ public:
     const History &history() const { return history_; }
 
 private:
-    class Watch;
+    // The observers of a stretch of the run: a resume forward, a run again
+    // to a moment of the history, a run again over a stretch of it.
+    class RunWatch;
+    class SeekWatch;
+    class ScanWatch;
     sh2gdb::StopEvent Forward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
                               const std::function<bool()> &interrupted);
     sh2gdb::StopEvent Backward(const sh2gdb::ResumeRequest &request, const sh2gdb::StopPoints &points,
