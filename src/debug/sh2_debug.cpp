@@ -76,15 +76,14 @@ public:
     static constexpr bool kWatches = true;
 
     Bridge(Observer &observer, const Observer::Interests &interests)
-        : observer_(observer),
-          interests_(interests),
-          breakpoints_(interests.breakpoints != nullptr ? *interests.breakpoints : kNoBreakpoints) {
+        : observer_(observer), interests_(interests), breakpoints_(interests.breakpoints) {
         countdown_ = interests.askEvery;
     }
 
     bool BeforeInstruction(const sh2::SH2Core &core) {
         if constexpr (!kAskAlways) {
-            if (!askSoon && !(countdown_ != 0 && --countdown_ == 0) && !breakpoints_.MayStop(core.PC)) {
+            if (!askSoon && !(countdown_ != 0 && --countdown_ == 0) &&
+                !(breakpoints_ != nullptr && breakpoints_->MayStop(core.PC))) {
                 return true;
             }
             askSoon = false;
@@ -118,12 +117,10 @@ public:
     }
 
 private:
-    static inline const BreakpointFilter kNoBreakpoints{};
-
     Observer &observer_;
     const Observer::Interests interests_;
-    // The observer is asked at every address the filter lets through.
-    const BreakpointFilter &breakpoints_;
+    // The observer is asked at every address the filter lets through (none).
+    const BreakpointFilter *breakpoints_;
     uint32_t countdown_ = 0;
 };
 
