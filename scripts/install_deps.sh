@@ -117,6 +117,26 @@ update_record() {
   rm -f "$kept"
 }
 
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+: >"$work/failures"
+
+# An x86-64 kernel without IA-32 emulation cannot run the i386 packages'
+# programs (Wine's 32-bit loader fails with "Exec format error"): they are
+# not installed there, and recorded as missing with that reason, as are any
+# already installed, so that their tests skip saying why.
+if [ "$native" != i386 ] && ! bash "$(dirname "$0")/kernel_runs_i386.sh"; then
+  runnable=()
+  for package in "${packages[@]}"; do
+    if [[ $package == *:i386 ]]; then
+      printf '%s\t%s\n' "$package" "this kernel cannot run 32-bit x86 programs (no IA-32 emulation: Exec format error)" >>"$work/failures"
+    else
+      runnable+=("$package")
+    fi
+  done
+  packages=("${runnable[@]}")
+fi
+
 need_i386=false
 for package in "${packages[@]}"; do
   if [[ $package == *:i386 ]] && [ "$native" != i386 ] &&
@@ -129,13 +149,30 @@ for package in "${packages[@]}"; do
   installed "$package" || missing+=("$package")
 done
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-: >"$work/failures"
+# Names each package of this run's failures on stderr, and fails when the
+# build of the set needs one of them.
+report_failures() {
+  local build_missing=0 package reason
+  echo "these packages could not be installed (recorded in $record):" >&2
+  while IFS=$'\t' read -r package reason; do
+    if [ -n "${needed_by_build[$package]:-}" ]; then
+      echo "  $package (the build needs it): $reason" >&2
+      build_missing=$((build_missing + 1))
+    else
+      echo "  $package (only tests that need it skip): $reason" >&2
+    fi
+  done <"$work/failures"
+  if [ "$build_missing" -ne 0 ]; then
+    echo "error: $build_missing package(s) that the build of the '$set_name' set needs are missing" >&2
+    return 1
+  fi
+  return 0
+}
 
 if [ "${#missing[@]}" -eq 0 ] && ! $need_i386; then
   update_record "$work/failures"
-  exit 0
+  [ ! -s "$work/failures" ] || report_failures
+  exit
 fi
 
 echo "installing ($set_name): ${missing[*]}" >&2
@@ -228,21 +265,4 @@ for package in "${missing[@]}"; do
 done
 update_record "$work/failures"
 
-if [ ! -s "$work/failures" ]; then
-  exit 0
-fi
-build_missing=0
-echo "these packages could not be installed (recorded in $record):" >&2
-while IFS=$'\t' read -r package reason; do
-  if [ -n "${needed_by_build[$package]:-}" ]; then
-    echo "  $package (the build needs it): $reason" >&2
-    build_missing=$((build_missing + 1))
-  else
-    echo "  $package (only tests that need it skip): $reason" >&2
-  fi
-done <"$work/failures"
-if [ "$build_missing" -ne 0 ]; then
-  echo "error: $build_missing package(s) that the build of the '$set_name' set needs are missing" >&2
-  exit 1
-fi
-exit 0
+[ ! -s "$work/failures" ] || report_failures

@@ -30,13 +30,23 @@ for tool in wine wineserver wineboot; do
   fi
 done
 
+# Debian's `wine` starts the 32-bit loader whenever wine32 is installed, and
+# that loader cannot start on a kernel without IA-32 emulation; the 64-bit
+# loader, which runs 64-bit programs alone, is then used directly.
+wine=(wine)
+if [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
+  ! bash "$(dirname "$0")/kernel_runs_i386.sh"; then
+  wine=(/usr/lib/wine/wine64)
+  export WINELOADER=/usr/lib/wine/wine64
+fi
+
 make_prefix() {
   [ -f "$WINEPREFIX/.sh2-ready" ] && return 0
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   echo "wine_run.sh: creating the Wine prefix $WINEPREFIX" >&2
-  WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= wineboot --init >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= "${wine[@]}" wineboot --init >/dev/null 2>&1
+  "${wine[@]}" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.sh2-ready"
 }
@@ -56,7 +66,7 @@ case "$1" in
     # test open (CTest waits for it to close), so they are started here with
     # none. One already running is told to stay.
     wineserver -p </dev/null >/dev/null 2>&1 || true
-    wine wineboot </dev/null >/dev/null 2>&1
+    "${wine[@]}" wineboot </dev/null >/dev/null 2>&1
     exit 0 ;;
   --stop-server) wineserver -k 2>/dev/null || true; exit 0 ;;
 esac
@@ -71,7 +81,7 @@ errors=$(mktemp)
 trap 'rm -f "$output" "$errors"' EXIT
 for attempt in 1 2 3; do
   status=0
-  wine "$@" >"$output" 2>"$errors" || status=$?
+  "${wine[@]}" "$@" >"$output" 2>"$errors" || status=$?
   if [ "$status" -ne 0 ] && [ "$attempt" -lt 3 ] && grep -q 'ShellExecuteEx failed' "$output" "$errors"; then
     echo "wine_run.sh: Wine did not start $1 (attempt $attempt of 3): starting it again" >&2
     continue

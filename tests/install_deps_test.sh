@@ -78,7 +78,7 @@ EOF
 printf '#!/usr/bin/env bash\nexec "$@"\n' >"$fakes/sudo"
 chmod +x "$fakes"/*
 
-export PATH="$fakes:$PATH" SH2_APT_RETRY_DELAY=0
+export PATH="$fakes:$PATH" SH2_APT_RETRY_DELAY=0 SH2_KERNEL_RUNS_I386=yes
 export SH2_MISSING_PACKAGES=$work/record.txt
 # A fresh machine of this kind: the compiler and CMake, nothing else.
 fresh_machine() {
@@ -133,6 +133,30 @@ install windows
 expect_status 0 "windows, index whole again"
 is_installed wine32:i386 || fail "wine32 not installed once the index was whole"
 [ ! -e "$SH2_MISSING_PACKAGES" ] || fail "the record outlived the last missing package: $(recorded)"
+
+# --- a kernel without IA-32 emulation ---------------------------------------
+# wine32 is not asked for (its loader could not start), the i386 architecture
+# is not added, and the record gives the kernel as the reason; a wine32
+# installed before is recorded the same way, and missing_package.sh passes it.
+fresh_machine no-ia32
+export SH2_KERNEL_RUNS_I386=no
+install all
+expect_status 0 "all, no IA-32 emulation"
+expect_record "wine32:i386 " "all, no IA-32 emulation"
+grep -q 'wine32' "$FAKE/calls" && fail "wine32 was asked of apt on a kernel that cannot run it"
+grep -qx i386 "$FAKE/foreign" 2>/dev/null && fail "the i386 architecture was added on a kernel that cannot run it"
+is_installed wine64:amd64 || fail "wine64 not installed beside a kernel without IA-32 emulation"
+grep -q "wine32:i386 (only tests that need it skip): this kernel cannot run 32-bit" "$work/err" ||
+  fail "wine32 not named on stderr with the kernel as the reason"
+echo wine32:i386 >>"$FAKE/installed"
+install windows
+expect_status 0 "windows, wine32 installed, no IA-32 emulation"
+expect_record "wine32:i386 " "windows, wine32 installed, no IA-32 emulation"
+bash "$root/scripts/missing_package.sh" wine32:i386 | grep -q "cannot run 32-bit" ||
+  fail "missing_package.sh refuses an installed wine32 that the kernel cannot run"
+SH2_KERNEL_RUNS_I386=yes bash "$root/scripts/missing_package.sh" wine32:i386 >/dev/null &&
+  fail "missing_package.sh passes an installed wine32 on a kernel that runs it"
+export SH2_KERNEL_RUNS_I386=yes
 
 # --- each set on a fresh machine with one package that cannot be had -------
 # set  package apt cannot install  status  what the other set members do
