@@ -89,6 +89,12 @@ installed() {
   dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q "install ok installed"
 }
 
+# Whether package $1 is of i386 and this kernel cannot run i386 programs:
+# installed or not, its record line stays.
+runs_nowhere_here() {
+  [[ $1 == *:i386 ]] && [ "$native" != i386 ] && ! bash "$(dirname "$0")/kernel_runs_i386.sh"
+}
+
 # Whether a "package<TAB>reason" file has a line of package $1.
 listed() {
   awk -F'\t' -v package="$1" '$1 == package { found = 1 } END { exit !found }' "$2"
@@ -103,7 +109,7 @@ update_record() {
   if [ -f "$record" ]; then
     while IFS=$'\t' read -r package reason; do
       [ -n "$package" ] || continue
-      installed "$package" && continue
+      installed "$package" && ! runs_nowhere_here "$package" && continue
       listed "$package" "$failures" && continue
       printf '%s\t%s\n' "$package" "$reason"
     done <"$record" >"$kept"

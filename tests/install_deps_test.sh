@@ -152,6 +152,8 @@ echo wine32:i386 >>"$FAKE/installed"
 install windows
 expect_status 0 "windows, wine32 installed, no IA-32 emulation"
 expect_record "wine32:i386 " "windows, wine32 installed, no IA-32 emulation"
+install test
+expect_record "wine32:i386 " "test, wine32 installed, no IA-32 emulation (the set has no wine32)"
 bash "$root/scripts/missing_package.sh" wine32:i386 | grep -q "cannot run 32-bit" ||
   fail "missing_package.sh refuses an installed wine32 that the kernel cannot run"
 SH2_KERNEL_RUNS_I386=yes bash "$root/scripts/missing_package.sh" wine32:i386 >/dev/null &&
