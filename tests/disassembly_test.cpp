@@ -22,7 +22,7 @@ namespace {
 
 std::vector<std::string> ObjdumpLines() {
     std::vector<std::string> lines;
-    std::ifstream in(std::string(SH2_TEST_FIXTURES_DIR) + "/objdump_sh2_opcodes.txt");
+    std::ifstream in(SH2_TEST_FIXTURES_DIR "/objdump_sh2_opcodes.txt");
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line[0] != '#') {
             lines.push_back(line);

@@ -133,10 +133,10 @@ std::pair<double, uint64_t> ProcessUsage() {
     return {seconds, static_cast<uint64_t>(usage.ru_maxrss) << 10};
 }
 
-// fib.elf with the entry size of its symbol table made huge: walking the
+// sort.elf with the entry size of its symbol table made huge: walking the
 // table by it must not wrap around.
-std::vector<uint8_t> FibWithHugeSymbolEntries() {
-    std::vector<uint8_t> elf = ReadBytes(Elf("fib"));
+std::vector<uint8_t> SortWithHugeSymbolEntries() {
+    std::vector<uint8_t> elf = ReadBytes(Elf("sort"));
     auto get32 = [&](size_t at) {
         return uint32_t{elf[at]} << 24 | uint32_t{elf[at + 1]} << 16 | uint32_t{elf[at + 2]} << 8 | elf[at + 3];
     };
@@ -268,9 +268,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Sh2runTest, ProgramsAtTheEdgesOfTheBlocksAndTheSymbolTableLoad) {
     const std::string full = File("full.elf", ElfImage(ReadBytes(ExitBinary(7)), 0x06000000, 0x200000));
     EXPECT_EQ(RunCommand(kRunner + " " + full).exitCode, 7);
-    const std::string fib = File("fib_entsize.elf", FibWithHugeSymbolEntries());
-    const CommandResult reference = RunCommand(kRunner + " " + Elf("fib"));
-    const CommandResult run = RunCommand(kRunner + " --profile " + fib);
+    const std::string sort = File("sort_entsize.elf", SortWithHugeSymbolEntries());
+    const CommandResult reference = RunCommand(kRunner + " " + Elf("sort"));
+    const CommandResult run = RunCommand(kRunner + " --profile " + sort);
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(run.output, reference.output);
 }
@@ -508,9 +508,9 @@ TEST_F(Sh2runTest, TheCycleLimitStopsEveryModeAtTheSameBoundary) {
 }
 
 TEST_F(Sh2runTest, SliceLengthDoesNotChangeResults) {
-    const CommandResult reference = RunCommand(kRunner + " " + Elf("fib"));
+    const CommandResult reference = RunCommand(kRunner + " " + Elf("sort"));
     for (const char *slice : {"1", "7", "100", "1000000"}) {
-        const CommandResult run = RunCommand(kRunner + " --slice " + slice + " " + Elf("fib"));
+        const CommandResult run = RunCommand(kRunner + " --slice " + slice + " " + Elf("sort"));
         EXPECT_EQ(run.exitCode, 0) << "slice " << slice;
         EXPECT_EQ(run.output, reference.output) << "slice " << slice;
     }
