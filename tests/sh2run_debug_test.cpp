@@ -688,6 +688,26 @@ tier:   .long   0xfffffe10
     EXPECT_EQ(byte, 0x5A);
 }
 
+// gdb's reads of host memory reach the host as the widest access that the
+// address allows, as a program's would: bytes up to a word boundary, words
+// up to a long one, then longs.
+TEST_F(GdbPackets, TheDebuggersReadsOfHostMemoryAreAsWideAsTheAddressAllows) {
+    StartAssembled("start:  bra start\n        nop\n");
+    for (uint32_t address = 0x3000; address < 0x3010; ++address) {
+        machine_.SetByte(address, static_cast<uint8_t>(address));
+    }
+    machine_.accesses.clear();
+    machine_.recording = true;
+    uint8_t bytes[11] = {};
+    sh2debug::ReadMemory(sh2debug::Processor::Master, 0x3001, bytes, sizeof bytes);
+    machine_.recording = false;
+    EXPECT_EQ(sh2test::Describe(machine_.accesses),
+              sh2test::Describe({sh2test::Read(1, 0x3001, 0x01), sh2test::Read(2, 0x3002, 0x0203),
+                                 sh2test::Read(4, 0x3004, 0x04050607), sh2test::Read(4, 0x3008, 0x08090A0B)}));
+    EXPECT_EQ(bytes[0], 0x01);
+    EXPECT_EQ(bytes[10], 0x0B);
+}
+
 // A watchpoint on an on-chip register still fires after gdb has read and
 // written memory, on-chip and host, at a stop: the debugger's own accesses
 // leave the watch armed for the program's.
