@@ -628,6 +628,35 @@ TEST_F(GdbPackets, ARoundPausesAfterAServicingAndGoesOn) {
     EXPECT_FALSE(sh2debug::RoundUnderWay());
 }
 
+// An observer that asks only by count is asked before every 100th
+// instruction, inside one long slice, and its false stops the round there.
+class AskEveryHundred : public sh2debug::Observer {
+public:
+    Interests Wants() const override {
+        return {.askBeforeEveryInstruction = false, .askEvery = 100, .tellEveryInstruction = true};
+    }
+    bool BeforeInstruction(sh2debug::Processor, uint32_t) override {
+        askedAfter.push_back(told_);
+        return askedAfter.size() < 3;
+    }
+    void AfterInstruction(const sh2debug::Instruction &) override { ++told_; }
+    bool BeforeService(sh2debug::Processor) override { return true; }
+    bool AfterService(sh2debug::Processor, int32_t, int32_t) override { return true; }
+    std::vector<uint64_t> askedAfter;
+
+private:
+    uint64_t told_ = 0;
+};
+
+TEST_F(GdbPackets, AnObserverAskingByCountIsAskedEveryThatManyInstructions) {
+    Start(Elf("crc32"), std::nullopt, 0x0600404c);
+    sh2debug::StartRound(1000000);
+    AskEveryHundred observer;
+    EXPECT_FALSE(sh2debug::RunRound(observer));
+    EXPECT_EQ(observer.askedAfter, (std::vector<uint64_t>{99, 199, 299}));
+    EXPECT_LT(sh2debug::RoundMasterCycles(), 1000);
+}
+
 // The library's state comes back whole, mid-round included: every byte of
 // both cores, the flags and the round.
 TEST_F(GdbPackets, TheLibrarysStateComesBackWhole) {
