@@ -33,6 +33,13 @@ update_tries=${SH2_APT_UPDATE_TRIES:-3}
 retry_delay=${SH2_APT_RETRY_DELAY:-5}
 
 native=$(dpkg --print-architecture)
+# Whether i386 programs can run here: an x86-64 kernel without IA-32
+# emulation refuses them (Wine's 32-bit loader fails with "Exec format
+# error"). Probed once.
+i386_runs=true
+if [ "$native" != i386 ] && ! bash "$(dirname "$0")/kernel_runs_i386.sh"; then
+  i386_runs=false
+fi
 # One line a package: its set, whether the build needs it ("build") or only
 # some tests do ("tests"), and the package. Each package that is built per
 # architecture is named with its architecture: Wine brings the i386 builds of
@@ -92,7 +99,7 @@ installed() {
 # Whether package $1 is of i386 and this kernel cannot run i386 programs:
 # installed or not, its record line stays.
 runs_nowhere_here() {
-  [[ $1 == *:i386 ]] && [ "$native" != i386 ] && ! bash "$(dirname "$0")/kernel_runs_i386.sh"
+  [[ $1 == *:i386 ]] && ! $i386_runs
 }
 
 # Whether a "package<TAB>reason" file has a line of package $1.
@@ -127,11 +134,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 : >"$work/failures"
 
-# An x86-64 kernel without IA-32 emulation cannot run the i386 packages'
-# programs (Wine's 32-bit loader fails with "Exec format error"): they are
-# not installed there, and recorded as missing with that reason, as are any
-# already installed, so that their tests skip saying why.
-if [ "$native" != i386 ] && ! bash "$(dirname "$0")/kernel_runs_i386.sh"; then
+# Where the kernel cannot run them, the i386 packages are not installed, and
+# are recorded as missing with that reason, as are any already installed, so
+# that their tests skip saying why.
+if ! $i386_runs; then
   runnable=()
   for package in "${packages[@]}"; do
     if [[ $package == *:i386 ]]; then
